@@ -12,6 +12,8 @@ struct ShowHost {
     void (*requestQuit)() = nullptr;       // end the run after this frame
     bool (*isMusicOn)() = nullptr;         // the music choice of the settings
     std::int32_t (*strokeClockMs)() = nullptr;  // milliseconds for the strokes' wobble
+    std::int32_t (*viewWidth)() = nullptr;      // window size as last given to resizeView
+    std::int32_t (*viewHeight)() = nullptr;
 };
 
 // Installs the host; call before initShow. The pointers are copied.
