@@ -1,0 +1,182 @@
+// The orientation field, fast: the 15 passes run on interleaved 16-bit (x, y) pairs with
+// SIMD, whole rows at a time. Components stay within -1020..1020 and every sum within
+// -2040..2040, so 16-bit lanes give exactly the 32-bit results, and one pair-wise
+// multiply-add yields each dot product px·qx + py·qy in a 32-bit lane.
+#include "painterly/orientation_field.h"
+
+#include <cstring>
+#include <utility>
+
+#include "painterly/painterly.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define PAINTERLY_X86 1
+#endif
+
+namespace painterly {
+
+namespace {
+
+constexpr int W = CaptureWidth;
+static_assert(2 * FieldLimit <= 32767, "pair sums must fit 16 bits");
+
+// A pass computes whole rows 1..118, border columns included: their values are garbage
+// (the left and right neighbours wrap to the adjacent rows) and are zeroed after the
+// pass. Every read stays within the plane: n - W >= 0 and n + W + 7 < 19,200.
+constexpr int FirstPixel = W;
+constexpr int EndPixel = (CaptureHeight - 1) * W;
+static_assert((EndPixel - FirstPixel) % 8 == 0, "whole vectors of 8 pixels");
+
+// Intensity (red byte), gradient ×4 with its sign rule, zero borders.
+void gradientPairs(const std::uint8_t* capture, std::uint8_t* intensity, std::int16_t* pairs) {
+    for (int i = 0; i < CapturePixels; ++i) intensity[i] = capture[3 * i];
+    std::memset(pairs, 0, sizeof(std::int16_t) * 2 * W);
+    std::memset(pairs + 2 * EndPixel, 0, sizeof(std::int16_t) * 2 * W);
+    for (int row = 1; row < CaptureHeight - 1; ++row) {
+        const std::uint8_t* in = intensity + row * W;
+        std::int16_t* out = pairs + 2 * row * W;
+        out[0] = out[1] = 0;
+        out[2 * (W - 1)] = out[2 * (W - 1) + 1] = 0;
+        for (int column = 1; column < W - 1; ++column) {
+            std::int32_t gx = (in[column + 1] - in[column - 1]) * 4;
+            std::int32_t gy = (in[column + W] - in[column - W]) * 4;
+            const std::int32_t flip = (gx - gy) >> 31;  // all ones when gx - gy < 0
+            gx = (gx ^ flip) - flip;
+            gy = (gy ^ flip) - flip;
+            out[2 * column] = static_cast<std::int16_t>(gx);
+            out[2 * column + 1] = static_cast<std::int16_t>(gy);
+        }
+    }
+}
+
+void zeroBorderColumns(std::int16_t* pairs) {
+    for (int row = 1; row < CaptureHeight - 1; ++row) {
+        std::int16_t* out = pairs + 2 * row * W;
+        out[0] = out[1] = 0;
+        out[2 * (W - 1)] = out[2 * (W - 1) + 1] = 0;
+    }
+}
+
+void smoothScalar(const std::int16_t* src, std::int16_t* dst) {
+    const auto v = [src](int k) { return FieldVector{src[2 * k], src[2 * k + 1]}; };
+    for (int n = FirstPixel; n < EndPixel; ++n) {
+        const FieldVector h = orientedMean(v(n - 1), v(n + 1));
+        const FieldVector u = orientedMean(v(n - W), v(n + W));
+        const FieldVector r = orientedMean(orientedMean(h, u), v(n));
+        dst[2 * n] = static_cast<std::int16_t>(r.x);
+        dst[2 * n + 1] = static_cast<std::int16_t>(r.y);
+    }
+}
+
+#ifdef PAINTERLY_X86
+// orientedMean of 4 pairs: q is negated where p·q <= 0, then (p + q) >> 1.
+inline __m128i orientedMean4(__m128i p, __m128i q) {
+    const __m128i d = _mm_madd_epi16(p, q);
+    const __m128i notPositive = _mm_cmpgt_epi32(_mm_set1_epi32(1), d);
+    const __m128i signedQ = _mm_sub_epi16(_mm_xor_si128(q, notPositive), notPositive);
+    return _mm_srai_epi16(_mm_add_epi16(p, signedQ), 1);
+}
+
+void smoothSse2(const std::int16_t* src, std::int16_t* dst) {
+    for (int n = FirstPixel; n < EndPixel; n += 4) {
+        const std::int16_t* v = src + 2 * n;
+        const auto load = [](const std::int16_t* at) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        };
+        const __m128i h = orientedMean4(load(v - 2), load(v + 2));
+        const __m128i u = orientedMean4(load(v - 2 * W), load(v + 2 * W));
+        const __m128i r = orientedMean4(orientedMean4(h, u), load(v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n), r);
+    }
+}
+
+#define PAINTERLY_AVX2 __attribute__((target("avx2")))
+
+PAINTERLY_AVX2 inline __m256i orientedMean8(__m256i p, __m256i q) {
+    const __m256i d = _mm256_madd_epi16(p, q);
+    const __m256i notPositive = _mm256_cmpgt_epi32(_mm256_set1_epi32(1), d);
+    const __m256i signedQ = _mm256_sub_epi16(_mm256_xor_si256(q, notPositive), notPositive);
+    return _mm256_srai_epi16(_mm256_add_epi16(p, signedQ), 1);
+}
+
+PAINTERLY_AVX2 inline __m256i load8(const std::int16_t* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+PAINTERLY_AVX2 void smoothAvx2(const std::int16_t* src, std::int16_t* dst) {
+    for (int n = FirstPixel; n < EndPixel; n += 8) {
+        const std::int16_t* v = src + 2 * n;
+        const __m256i h = orientedMean8(load8(v - 2), load8(v + 2));
+        const __m256i u = orientedMean8(load8(v - 2 * W), load8(v + 2 * W));
+        const __m256i r = orientedMean8(orientedMean8(h, u), load8(v));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * n), r);
+    }
+}
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+using SmoothPass = void (*)(const std::int16_t*, std::int16_t*);
+
+SmoothPass passFor(FieldKernel kernel) {
+    switch (kernel) {
+        case FieldKernel::Scalar:
+            return smoothScalar;
+#ifdef PAINTERLY_X86
+        case FieldKernel::Sse2:
+            return smoothSse2;
+        case FieldKernel::Avx2:
+            return hasAvx2() ? smoothAvx2 : nullptr;
+        case FieldKernel::Best:
+            return hasAvx2() ? smoothAvx2 : smoothSse2;
+#else
+        case FieldKernel::Sse2:
+        case FieldKernel::Avx2:
+            return nullptr;
+        case FieldKernel::Best:
+            return smoothScalar;
+#endif
+    }
+    return nullptr;
+}
+
+void splitPairs(const std::int16_t* pairs, std::int32_t* x, std::int32_t* y) {
+    for (int n = 0; n < CapturePixels; ++n) {
+        x[n] = pairs[2 * n];
+        y[n] = pairs[2 * n + 1];
+    }
+}
+
+}  // namespace
+
+bool computeOrientationFieldWith(FieldKernel kernel) {
+    const SmoothPass pass = passFor(kernel);
+    if (pass == nullptr) return false;
+    PainterlyState& s = painterlyState();
+    std::int16_t* current = s.fieldPairs[0];
+    std::int16_t* next = s.fieldPairs[1];
+    gradientPairs(s.CaptureImage, s.IntensityPlane, current);
+    std::memcpy(next, current, sizeof(std::int16_t) * 2 * W);  // zero border rows
+    std::memcpy(next + 2 * EndPixel, current + 2 * EndPixel, sizeof(std::int16_t) * 2 * W);
+    for (int p = 0; p < SmoothingPasses; ++p) {
+        pass(current, next);
+        zeroBorderColumns(next);
+        std::swap(current, next);
+    }
+    // The planes end as the step-by-step passes leave them: an odd number of exchanges
+    // swaps the pointer pairs once; the last pass's output becomes the field, the one
+    // before it stays in the Next planes.
+    std::swap(s.FieldX, s.NextFieldX);
+    std::swap(s.FieldY, s.NextFieldY);
+    splitPairs(current, s.FieldX, s.FieldY);
+    splitPairs(next, s.NextFieldX, s.NextFieldY);
+    return true;
+}
+
+void computeOrientationField() { computeOrientationFieldWith(FieldKernel::Best); }
+
+}  // namespace painterly

@@ -1,0 +1,118 @@
+// The painterly renderer: every frame the scene is drawn into a 160 × 120 corner of the
+// back buffer, read back into CaptureImage, and repainted over the whole window as a
+// bilinearly magnified backdrop plus 5000 brush strokes that follow an orientation field.
+//
+// Units and ranges:
+// - capture planes are 160 columns × 120 rows, index = row × 160 + column, row 0 is the
+//   BOTTOM row of the picture (as glReadPixels delivers it);
+// - field components are integers in -1020..1020 (x rightwards, y upwards);
+// - strokes are drawn in a 640 × 480 space with (0, 0) at the top left, y downwards,
+//   stretched over the whole window whatever its size;
+// - the strokes' wobble clock is an integer count of milliseconds.
+//
+// All functions run on the thread that owns the GL context, except the CPU stages
+// (computeOrientationField, planStrokes and the reference versions), which need no GL.
+#pragma once
+
+#include <cstdint>
+
+namespace painterly {
+
+inline constexpr int CaptureWidth = 160;
+inline constexpr int CaptureHeight = 120;
+inline constexpr int CapturePixels = CaptureWidth * CaptureHeight;  // 19,200
+inline constexpr int CaptureBytes = CapturePixels * 3;                // 57,600 (RGB)
+inline constexpr int StrokeCount = 5000;
+inline constexpr int BrushWidth = 32;
+inline constexpr int BrushHeight = 128;
+inline constexpr int BrushBytes = BrushWidth * BrushHeight;  // one alpha byte per texel
+inline constexpr const char* BrushPath = "data\\stroke4_A_32_128.raw";
+
+// The exact arguments of one drawStroke call and the colour set before it.
+struct StrokeArgs {
+    float x;      // centre, 640 × 480 top-down drawing space
+    float y;
+    float depth;  // -size; no effect on the picture (no depth test while drawing)
+    float angle;  // radians, direction of the field vector on screen
+    float size;   // D: the quad is 32·D across and 128·D long
+    float red;    // 0..1, alpha is always 1
+    float green;
+    float blue;
+};
+
+// The renderer's long-lived state. The six capture-sized planes are allocated during
+// static initialisation and never freed or resized; the four field planes are reached
+// through pointers that the smoothing exchanges pair-wise after every pass (which
+// physical array each designates does not matter).
+struct PainterlyState {
+    PainterlyState();
+    PainterlyState(const PainterlyState&) = delete;
+    PainterlyState& operator=(const PainterlyState&) = delete;
+
+    std::uint8_t* CaptureImage;    // 160 × 120 RGB, rows of 480 bytes, row 0 at the bottom
+    std::uint8_t* IntensityPlane;  // red byte of each capture pixel
+    std::int32_t* FieldX;          // final field after computeOrientationField
+    std::int32_t* FieldY;
+    std::int32_t* NextFieldX;      // output of the last smoothing pass but one
+    std::int32_t* NextFieldY;
+    // Working planes of computeOrientationField: interleaved (x, y) pairs of 16 bits.
+    std::int16_t* fieldPairs[2];
+
+    // Power-of-two backdrop image; 1 × 1 until initPainterly raises it to 256 × 128.
+    std::int32_t StagingWidth = 1;
+    std::int32_t StagingHeight = 1;
+    std::uint8_t* BackdropStaging = nullptr;  // StagingWidth × StagingHeight × 3 bytes
+
+    unsigned StrokeTexture = 0;    // GL names, generated together by initPainterly
+    unsigned BackdropTexture = 0;
+    std::uint8_t brush[BrushBytes];  // the brush's alpha bytes, row t = 0 first
+
+    float StrokePhase = 0.0f;          // radians of wobble, 5 × seconds
+    StrokeArgs strokes[StrokeCount];   // this frame's strokes in drawing order
+};
+
+// The one record (created at static initialisation).
+PainterlyState& painterlyState();
+
+// Generates the two texture names, loads and uploads the brush ("Error reading file\n"
+// on standard output when it is missing or short; missing bytes are transparent) and
+// sizes the staging image. Call once per GL context before the first frame.
+void initPainterly();
+
+// Selects the 160 × 120 capture viewport at the window's lower left corner with a
+// 640 × 480 orthographic projection and identity model-view.
+void beginCapture();
+
+// Waits for GL and reads the capture area into CaptureImage.
+void readCapture();
+
+// Repaints the whole window (width × height pixels) from CaptureImage: backdrop,
+// orientation field, strokes. strokeClockMs is the wobble clock in milliseconds.
+// Leaves texturing and blending off, the depth test on, the viewport on the whole window.
+void paintFrame(int width, int height, std::int32_t strokeClockMs);
+
+// --- The stages of paintFrame, in the order it runs them ------------------------------
+
+// Stage 1: window set-up, clear, backdrop quad; leaves texturing on and blending on with
+// (SRC_ALPHA, ONE_MINUS_SRC_ALPHA), the depth test off.
+void paintBackdrop(int width, int height);
+
+// Stage 2: the orientation field of CaptureImage into FieldX / FieldY (integer only,
+// no GL). Bit-identical to referenceOrientationField.
+void computeOrientationField();
+
+// StrokePhase for a clock reading: float(float(ms × 0.001f) × 5).
+float strokePhaseFromClock(std::int32_t ms);
+
+// Stage 3, CPU part: fills painterlyState().strokes from CaptureImage and the final field
+// for the given StrokePhase (no GL). Bit-identical to referencePlanStrokes.
+void planStrokes(float phase);
+
+// Stage 3, GL part: draws the planned strokes with the brush, then switches texturing and
+// blending off and the depth test on.
+void drawPlannedStrokes();
+
+// One brush quad: centre (a, b), depth z, angle theta (radians), size d.
+void drawStroke(float a, float b, float z, float theta, float d);
+
+}  // namespace painterly
