@@ -1,0 +1,53 @@
+// Headerless raw images turned into GL textures. A file holds width × height pixels,
+// row after row with no padding; its first row is the texture's row at t = 0. Pixel
+// kinds: 0 = RGB (3 bytes), 1 = RGBA (4 bytes), 2 = luminance (1 byte), unsigned 8-bit
+// components. Width, height and kind come from the caller; the file has no header.
+// Construction, upload and bind need the GL context current on the calling thread.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace media {
+
+class RawTexture {
+public:
+    // Generates the texture name, then reads the file. A file that cannot be opened
+    // prints "Error reading file\n" and leaves an object without pixels; so does a kind
+    // other than 0..2 or a size that is negative or whose byte count passes 2^31 - 1
+    // (those print nothing). A short file's missing bytes are zero; extra bytes are
+    // ignored.
+    RawTexture(const char* path, int width, int height, int kind);
+    // Deletes the texture name (the context that made it must be current).
+    ~RawTexture();
+    RawTexture(const RawTexture&) = delete;
+    RawTexture& operator=(const RawTexture&) = delete;
+
+    // Binds the texture, sets repeat wrapping, linear filtering and the GL_MODULATE
+    // texture environment, then specifies level 0 from the pixels. Without pixels no
+    // image is specified. True when an image was specified.
+    bool upload();
+
+    // Makes this the current GL_TEXTURE_2D texture.
+    void bind() const;
+
+    std::uint32_t name() const { return name_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int kind() const { return kind_; }
+    bool hasPixels() const { return hasPixels_; }
+    const std::vector<std::uint8_t>& pixels() const { return pixels_; }
+
+    // Bytes per pixel of a kind: 3, 4, 1, or 0 for an unknown kind.
+    static int componentsOf(int kind);
+
+private:
+    std::int32_t width_;
+    std::int32_t height_;
+    std::int32_t kind_;
+    std::vector<std::uint8_t> pixels_;
+    bool hasPixels_ = false;
+    std::uint32_t name_ = 0;
+};
+
+}  // namespace media
