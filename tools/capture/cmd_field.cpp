@@ -1,0 +1,56 @@
+// sunmarrow-capture field --capture FILE: the final orientation field of a 160 × 120 RGB
+// capture (row 0 at the bottom), 120 lines from row 0 up, each 160 "x,y" pairs.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "capture_commands.h"
+#include "painterly/capture_file.h"
+#include "painterly/painterly.h"
+
+namespace {
+
+constexpr const char* FieldUsage = "field --capture FILE";
+
+int runField(int argc, char** argv) {
+    const char* capturePath = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
+            capturePath = argv[++i];
+        } else {
+            capturePath = nullptr;
+            break;
+        }
+    }
+    if (capturePath == nullptr) {
+        std::fprintf(stderr, "usage: sunmarrow-capture %s\n", FieldUsage);
+        return 2;
+    }
+
+    painterly::PainterlyState& s = painterly::painterlyState();
+    std::string why;
+    if (!painterly::loadCaptureFile(capturePath, s.CaptureImage, why)) {
+        std::fprintf(stderr, "sunmarrow-capture field: %s\n", why.c_str());
+        return 1;
+    }
+    painterly::computeOrientationField();
+
+    std::string line;
+    char pair[32];
+    for (int row = 0; row < painterly::CaptureHeight; ++row) {
+        line.clear();
+        for (int column = 0; column < painterly::CaptureWidth; ++column) {
+            const int n = row * painterly::CaptureWidth + column;
+            std::snprintf(pair, sizeof pair, column == 0 ? "%d,%d" : " %d,%d", static_cast<int>(s.FieldX[n]),
+                          static_cast<int>(s.FieldY[n]));
+            line += pair;
+        }
+        line += '\n';
+        std::fputs(line.c_str(), stdout);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+capture::Command fieldCommand("field", FieldUsage, runField);
+
+}  // namespace
