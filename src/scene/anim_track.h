@@ -1,0 +1,82 @@
+// Keyed channels of a scene: AnimTrack (a real value over frames, constant or cubic
+// Hermite segments between keys) and VisibilityTrack (shown or hidden over frames).
+// Frames are scene frames, 25 a second, as 32-bit floats; key positions are whole
+// frames. Keys stay packed as read (6 bytes each) and are decoded when evaluated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scene/byte_reader.h"
+#include "scene/packed_scalar.h"
+
+namespace scene {
+
+struct AnimKey {
+    PackedScalar value = 0;    // the channel's value at the key
+    PackedScalar tangent = 0;  // slope in value units per frame, both sides of the key
+    std::uint16_t span = 0;    // frames since the previous key (the first: since frame 0)
+};
+
+class AnimTrack {
+public:
+    // An empty track is the constant 0.0 until it is read.
+    AnimTrack() = default;
+
+    // Reads a track at the reader's position: u16 key count, then either one packed
+    // constant (count 0) or count keys of value, tangent and span. False when the data
+    // ends inside the track; the track is then unchanged.
+    bool read(ByteReader& in);
+
+    // The value at `frame`: the constant; before the first key, the first key's value;
+    // at or after the last key, the last key's value; otherwise the Hermite segment
+    // that holds the frame. Depends only on the keys and the frame: the cursor is a
+    // cache that moves forward or back to the segment asked for.
+    double evaluate(float frame);
+
+    bool isConstant() const { return constant_; }
+    float constantValue() const { return constantValue_; }
+    std::size_t keyCount() const { return keys_.size(); }
+    const std::vector<AnimKey>& keys() const { return keys_; }
+    std::size_t cursor() const { return cursor_; }
+    // 64-bit: the spans of 65535 keys can add up to more than a 32-bit int holds.
+    std::int64_t segmentStart() const { return segmentStart_; }
+
+private:
+    bool constant_ = true;
+    float constantValue_ = 0.0f;
+    std::vector<AnimKey> keys_;
+    std::uint32_t cursor_ = 0;        // index of the key that ends the current segment
+    std::int64_t segmentStart_ = 0;   // frame of key cursor_ - 1 (0 when cursor_ is 0)
+};
+
+struct VisibilityKey {
+    std::uint8_t visible = 1;     // 0 hidden, anything else shown
+    std::uint16_t lastFrame = 0;  // last frame (inclusive) that this key's state covers
+};
+
+class VisibilityTrack {
+public:
+    // An empty track is visible at every frame.
+    VisibilityTrack() = default;
+
+    // Reads a u16 key count and count keys of (u8 visible, u16 lastFrame), packed.
+    // False when the data ends inside the track; the track is then unchanged.
+    bool read(ByteReader& in);
+
+    // Whether the channel is shown at `frame`. The cursor only moves forward: a frame
+    // earlier than one asked before is answered from the current key on, as the show
+    // asks for non-decreasing frames.
+    bool isVisible(float frame);
+
+    std::size_t keyCount() const { return keys_.size(); }
+    const std::vector<VisibilityKey>& keys() const { return keys_; }
+    std::size_t cursor() const { return cursor_; }
+
+private:
+    std::vector<VisibilityKey> keys_;
+    std::size_t cursor_ = 0;
+};
+
+}  // namespace scene
