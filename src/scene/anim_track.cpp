@@ -38,13 +38,14 @@ double AnimTrack::evaluate(float frame) {
     std::int64_t start = segmentStart_;
     // Frame counts and the float frame compare exactly as doubles. A frame equal to a
     // key's position belongs to the segment that starts there, so zero spans are
-    // passed over.
+    // passed over. The walk back is written as "not at or after" so that a NaN frame
+    // walks to the start and gets the first key's value wherever the cursor stood.
     const double f = frame;
     while (cursor < count && static_cast<double>(start + keys[cursor].span) <= f) {
         start += keys[cursor].span;
         ++cursor;
     }
-    while (cursor > 0 && static_cast<double>(start) > f) {
+    while (cursor > 0 && !(static_cast<double>(start) <= f)) {
         --cursor;
         start -= keys[cursor].span;
     }

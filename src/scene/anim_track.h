@@ -29,10 +29,10 @@ public:
     // ends inside the track; the track is then unchanged.
     bool read(ByteReader& in);
 
-    // The value at `frame`: the constant; before the first key, the first key's value;
-    // at or after the last key, the last key's value; otherwise the Hermite segment
-    // that holds the frame. Depends only on the keys and the frame: the cursor is a
-    // cache that moves forward or back to the segment asked for.
+    // The value at `frame`: the constant; before the first key (and at a NaN frame),
+    // the first key's value; at or after the last key, the last key's value; otherwise
+    // the Hermite segment that holds the frame. Depends only on the keys and the
+    // frame: the cursor is a cache that moves forward or back to the segment asked for.
     double evaluate(float frame);
 
     bool isConstant() const { return constant_; }

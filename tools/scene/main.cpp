@@ -1,0 +1,215 @@
+// sunmarrow-scene: inspects scene files as JSON, for people and for other tools.
+//   sunmarrow-scene info FILE                 structure of the loaded scene
+//   sunmarrow-scene eval FILE FRAME [FRAME…]  every value at each frame, in the order given
+// Exit status: 0 for a complete file, 1 for one cut short, not a scene or unreadable
+// (after printing what was loaded), 2 for wrong usage.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scene/scene.h"
+#include "scene/scene_values.h"
+
+namespace {
+
+const char usageText[] =
+    "usage: sunmarrow-scene info FILE\n"
+    "       sunmarrow-scene eval FILE FRAME [FRAME ...]\n";
+
+int usage() {
+    std::fputs(usageText, stderr);
+    return 2;
+}
+
+// Numbers as %.9g (enough for every float to read back the same); values that are
+// not finite have no JSON number and print as null.
+void number(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    out += text;
+}
+
+void boolean(std::string& out, bool value) { out += value ? "true" : "false"; }
+
+void quoted(std::string& out, const std::string& text) {
+    out += '"';
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+}
+
+template <typename Range>
+void numbers(std::string& out, const Range& values) {
+    out += '[';
+    bool first = true;
+    for (double value : values) {
+        if (!first) out += ", ";
+        first = false;
+        number(out, value);
+    }
+    out += ']';
+}
+
+struct Loaded {
+    scene::Scene scene;
+    scene::LoadResult result;
+    std::string error;  // empty when complete
+};
+
+void loadFile(const char* path, Loaded& loaded) {
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) {
+        loaded.result.status = scene::LoadResult::Status::readError;
+        loaded.error = std::string("cannot open ") + path + ": " + std::strerror(errno);
+        return;
+    }
+    loaded.result = loaded.scene.load(stream);
+    std::fclose(stream);
+    if (!loaded.result.complete()) loaded.error = loaded.result.message();
+}
+
+bool meshIsConstant(const scene::SceneMesh& mesh) {
+    for (const scene::MeshVertex& vertex : mesh.vertices) {
+        if (!vertex.isConstant()) return false;
+    }
+    return true;
+}
+
+int info(const char* path) {
+    Loaded loaded;
+    loadFile(path, loaded);
+    const scene::Scene& scene = loaded.scene;
+    std::string out = "{\"complete\": ";
+    boolean(out, loaded.error.empty());
+    if (!loaded.error.empty()) {
+        out += ", \"error\": ";
+        quoted(out, loaded.error);
+    }
+    out += ", \"camera\": ";
+    boolean(out, scene.camera.has_value());
+    out += ", \"lights\": [";
+    for (std::size_t i = 0; i < scene.lights.size(); ++i) {
+        if (i > 0) out += ", ";
+        number(out, scene.lights[i].lightKind);
+    }
+    out += "], \"meshes\": [";
+    for (std::size_t i = 0; i < scene.meshes.size(); ++i) {
+        const scene::SceneMesh& mesh = scene.meshes[i];
+        std::size_t corners = 0;
+        for (const scene::MeshPolygon& polygon : mesh.polygons) corners += polygon.cornerCount();
+        out += i > 0 ? ", {" : "{";
+        out += "\"headerWord\": ";
+        number(out, mesh.headerWord);
+        out += ", \"visibilityKeys\": ";
+        number(out, static_cast<double>(mesh.visibility.keyCount()));
+        out += ", \"polygons\": ";
+        number(out, static_cast<double>(mesh.polygonCount()));
+        out += ", \"corners\": ";
+        number(out, static_cast<double>(corners));
+        out += ", \"vertices\": ";
+        number(out, static_cast<double>(mesh.vertexCount()));
+        out += ", \"constant\": ";
+        boolean(out, meshIsConstant(mesh));
+        out += '}';
+    }
+    out += "]}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return loaded.error.empty() ? 0 : 1;
+}
+
+bool parseFrame(const char* text, float& frame) {
+    if (*text == '\0') return false;
+    char* end = nullptr;
+    frame = std::strtof(text, &end);
+    return *end == '\0';
+}
+
+void frameObject(std::string& out, scene::Scene& scene, float frame) {
+    const scene::FrameValues values = scene::evaluateFrame(scene, frame);
+    out += "{\"frame\": ";
+    number(out, frame);
+    out += ", \"camera\": ";
+    if (values.camera) {
+        numbers(out, *values.camera);
+    } else {
+        out += "null";
+    }
+    out += ", \"lights\": [";
+    for (std::size_t i = 0; i < values.lights.size(); ++i) {
+        out += i > 0 ? ", {\"kind\": " : "{\"kind\": ";
+        number(out, values.lights[i].kind);
+        out += ", \"values\": ";
+        numbers(out, values.lights[i].values);
+        out += '}';
+    }
+    out += "], \"meshes\": [";
+    for (std::size_t m = 0; m < values.meshes.size(); ++m) {
+        const scene::MeshValues& mesh = values.meshes[m];
+        out += m > 0 ? ", {\"visible\": " : "{\"visible\": ";
+        boolean(out, mesh.visible);
+        out += ", \"vertices\": [";
+        for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+            if (v > 0) out += ", ";
+            numbers(out, mesh.vertices[v]);
+        }
+        out += "], \"corners\": [";
+        bool first = true;
+        for (const scene::MeshPolygon& polygon : scene.meshes[m].polygons) {
+            for (const scene::MeshCorner& corner : polygon.corners) {
+                if (!first) out += ", ";
+                first = false;
+                const double corner3[3] = {static_cast<double>(corner.vertexIndex), corner.u, corner.v};
+                numbers(out, corner3);
+            }
+        }
+        out += "]}";
+    }
+    out += "]}";
+}
+
+int eval(const char* path, int frameCount, char** frameTexts) {
+    std::vector<float> frames(static_cast<std::size_t>(frameCount));
+    for (int i = 0; i < frameCount; ++i) {
+        if (!parseFrame(frameTexts[i], frames[static_cast<std::size_t>(i)])) {
+            std::fprintf(stderr, "sunmarrow-scene: not a frame number: %s\n", frameTexts[i]);
+            return usage();
+        }
+    }
+    Loaded loaded;
+    loadFile(path, loaded);
+    if (!loaded.error.empty()) std::fprintf(stderr, "sunmarrow-scene: %s: %s\n", path, loaded.error.c_str());
+    std::string out = "[";
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        out += i > 0 ? ",\n" : "\n";
+        frameObject(out, loaded.scene, frames[i]);
+    }
+    out += "\n]\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return loaded.error.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "eval") == 0) return eval(argv[2], argc - 3, argv + 3);
+    return usage();
+}
