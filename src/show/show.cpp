@@ -2,22 +2,150 @@
 
 #include <GL/gl.h>
 
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "media/music_stream.h"
+#include "media/raw_texture.h"
+#include "painterly/painterly.h"
+#include "platform/file_path.h"
+#include "scene/scene.h"
+#include "show/caption_overlay.h"
+#include "show/show_tables.h"
+
 namespace show {
 
 namespace {
+
+// Everything the set-up builds, kept for the whole run. A later set-up (a new shell
+// cycle with a new GL context) builds a fresh state; the old one is retired rather than
+// destroyed, since nothing the show loaded is released during the run (its music, above
+// all, plays on).
+struct ShowState {
+    std::vector<std::unique_ptr<media::RawTexture>> textures;  // owns every texture
+    media::RawTexture* captionTexture = nullptr;
+    std::array<media::RawTexture*, SceneRowCount> sceneTextures{};
+    std::array<std::unique_ptr<scene::Scene>, SceneRowCount> scenes;
+    std::array<CaptionStrip, CaptionRowCount> captions{};
+    std::unique_ptr<media::MusicStream> music;
+};
+
 ShowHost host;
+std::unique_ptr<ShowState> state;
+std::vector<std::unique_ptr<ShowState>> retired;
+
+media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, int kind) {
+    s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind));
+    media::RawTexture* texture = s.textures.back().get();
+    texture->upload();
+    return texture;
 }
+
+void requestQuit() {
+    if (host.requestQuit != nullptr) host.requestQuit();
+}
+
+}  // namespace
 
 void setShowHost(const ShowHost& h) { host = h; }
 
-bool initShow() { return true; }
+bool initShow() {
+    if (state) retired.push_back(std::move(state));
+    state = std::make_unique<ShowState>();
+    ShowState& s = *state;
+
+    s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, 2);
+    s.captions = buildCaptions();
+    glEnable(GL_TEXTURE_2D);
+
+    for (int i = 0; i < SceneRowCount; ++i) {
+        const ShowEntry& row = sceneTable[i];
+        // Rows that name their texture with the same text share one object; a file
+        // named by two different texts is loaded twice.
+        s.sceneTextures[i] = nullptr;
+        for (int j = 0; j < i; ++j) {
+            if (std::strcmp(row.textureFile, sceneTable[j].textureFile) == 0) {
+                s.sceneTextures[i] = s.sceneTextures[j];
+                break;
+            }
+        }
+        if (s.sceneTextures[i] == nullptr) s.sceneTextures[i] = loadTexture(s, row.textureFile, 256, 256, 0);
+
+        s.scenes[i] = std::make_unique<scene::Scene>();
+        if (std::FILE* file = platform::openFile(row.sceneFile, "rb")) {
+            s.scenes[i]->load(file);
+            std::fclose(file);
+        } else {
+            // The scene stays empty and draws nothing; say why, as a texture would.
+            std::printf("Error reading file\n");
+        }
+    }
+
+    painterly::initPainterly();
+
+    if (host.isMusicOn != nullptr && host.isMusicOn()) {
+        s.music = std::make_unique<media::MusicStream>("data\\sunmarrow.mp3", 44100, 1);
+        s.music->play();
+    }
+    return true;
+}
 
 void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     const double d = elapsed - 4.0;
-    if (d > 200.0 && host.requestQuit != nullptr) host.requestQuit();
+    const float t = static_cast<float>(d);
+    if (d > 200.0) requestQuit();
+
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (keys != nullptr && (keys[1] & 0x80) != 0 && host.requestQuit != nullptr) host.requestQuit();
+
+    if (keys != nullptr && (keys[1] & 0x80) != 0) requestQuit();
+    if (!state) return;  // no set-up yet: nothing to draw but the cleared window
+    ShowState& s = *state;
+
+    // Undo the caption pass's texture scaling of the previous frame.
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+
+    painterly::beginCapture();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glColor3f(1.0f, 1.0f, 1.0f);
+
+    const int row = sceneRowAt(t);
+    if (row >= 0) {
+        s.sceneTextures[row]->bind();
+        s.scenes[row]->render(sceneFrameAt(row, t));
+    }
+
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+
+    painterly::readCapture();
+    const std::int32_t width = host.viewWidth != nullptr ? host.viewWidth() : 640;
+    const std::int32_t height = host.viewHeight != nullptr ? host.viewHeight() : 480;
+    const std::int32_t strokeMs = host.strokeClockMs != nullptr ? host.strokeClockMs() : 0;
+    painterly::paintFrame(width, height, strokeMs);
+
+    // Caption pass: texture rows counted from the top of the band, additive blending
+    // over the finished picture, the whole window as the unit square.
+    glMatrixMode(GL_TEXTURE);
+    glScalef(1.0f, -0.001953125f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    s.captionTexture->bind();
+
+    drawCaptions(s.captions, t);
 }
 
 }  // namespace show

@@ -1,0 +1,50 @@
+// A headless player for the capture tool: an offscreen SDL window with the player's
+// kind of GL context, the show set up through the very same initShow, and frames drawn
+// through the very same drawShowFrame at any elapsed time. The strokes' wobble clock
+// follows the same virtual time, so a frame is a function of its instant alone.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+
+namespace capture {
+
+class HeadlessShow {
+public:
+    HeadlessShow(int width, int height);
+    ~HeadlessShow();
+    HeadlessShow(const HeadlessShow&) = delete;
+    HeadlessShow& operator=(const HeadlessShow&) = delete;
+
+    bool ok() const { return context_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Draws the frame at `elapsed` seconds (no keys down) into the back buffer.
+    void drawFrame(double elapsed);
+
+    // The back buffer as RGB rows, top row first.
+    std::vector<std::uint8_t> readPixels() const;
+
+    // Presents the frame (a new back buffer for the next one).
+    void swap();
+
+    // Whether the show asked to end (after its last second).
+    bool quitRequested() const;
+
+private:
+    int width_;
+    int height_;
+    SDL_Window* window_ = nullptr;
+    void* context_ = nullptr;
+};
+
+// "640x480" → 640, 480; false for anything else or sizes outside 16..8192.
+bool parseSize(const char* text, int& width, int& height);
+
+// Writes RGB rows (top row first) as an 8-bit PNG; false on failure.
+bool writePng(const char* path, const std::vector<std::uint8_t>& rgb, int width, int height);
+
+}  // namespace capture
