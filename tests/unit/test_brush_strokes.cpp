@@ -3,11 +3,17 @@
 // phase 0, where strokes may lie and how large they are, colour and angle sampling, and
 // the fast planning against the step-by-step version.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -258,6 +264,50 @@ TEST(StrokePlan, StrokeWithoutCandidateKeepsThePreviousSpot) {
 
     const painterly::StrokeLayout& show = painterly::showStrokeLayout();
     for (int i = 0; i < StrokeCount; ++i) ASSERT_TRUE(show.sampled[i]) << "stroke " << i;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TEST(StrokeDump, PrintsTheExactArgumentsOfEveryStroke) {
+    const std::string tool = std::string(SUNMARROW_BINARY_DIR) + "/sunmarrow-capture";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "sunmarrow-capture is not built";
+    std::mt19937 rng(12);
+    randomCapture(1, rng);
+    const std::uint8_t* c = painterlyState().CaptureImage;
+    const std::string path = (std::filesystem::temp_directory_path() / "painterly_strokes_dump.raw").string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c), painterly::CaptureBytes);
+    painterly::computeOrientationField();
+    const float phase = 1234.567f;
+    const std::vector<StrokeArgs> want = fastStrokes(phase);
+
+    const auto run = [&tool](const std::string& arguments, std::string& out) {
+        std::FILE* pipe = popen((tool + " " + arguments + " 2>/dev/null").c_str(), "r");
+        out.clear();
+        char buffer[65536];
+        std::size_t got = 0;
+        while (pipe != nullptr && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+        const int status = pipe != nullptr ? pclose(pipe) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(run("strokes --phase 1234.567 --capture " + path, out), 0);
+    std::istringstream lines(out);
+    std::vector<StrokeArgs> got;
+    StrokeArgs k{};
+    // %.9g gives every float back exactly.
+    while (lines >> k.x >> k.y >> k.depth >> k.angle >> k.size >> k.red >> k.green >> k.blue) got.push_back(k);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(StrokeCount));
+    int first = 0;
+    EXPECT_TRUE(sameBits(got, want, first)) << "stroke " << first;
+
+    EXPECT_EQ(run("strokes --capture " + path, out), 2);
+    EXPECT_EQ(run("strokes --capture " + path + " --phase nine", out), 2);
+    const std::string shortPath = path + ".short";
+    std::ofstream(shortPath, std::ios::binary).write(reinterpret_cast<const char*>(c), 57599);
+    EXPECT_EQ(run("strokes --capture " + shortPath + " --phase 0", out), 1);
+    EXPECT_TRUE(out.empty());
+    std::remove(path.c_str());
+    std::remove(shortPath.c_str());
 }
 
 }  // namespace

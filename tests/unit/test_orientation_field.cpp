@@ -3,14 +3,21 @@
 // smoothing pass's operand order, the final field of simple pictures, and the fast
 // code paths against the step-by-step version on many captures.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
+#include <string>
 #include <vector>
 
+#include "painterly/capture_file.h"
 #include "painterly/orientation_field.h"
 #include "painterly/painterly.h"
 #include "painterly/reference_painterly.h"
@@ -333,6 +340,83 @@ TEST(OrientationField, BordersOfAllFourPlanesStayZero) {
             ASSERT_LE(std::abs(s.FieldY[n]), painterly::FieldLimit);
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------
+
+std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+TEST(CaptureFile, OnlyAWholeCaptureIsTaken) {
+    std::vector<std::uint8_t> bytes(painterly::CaptureBytes);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const std::string whole = writeBytes("painterly_whole.raw", bytes);
+    bytes.push_back(1);
+    const std::string longer = writeBytes("painterly_longer.raw", bytes);
+    bytes.resize(1000);
+    const std::string shorter = writeBytes("painterly_short.raw", bytes);
+
+    std::vector<std::uint8_t> capture(painterly::CaptureBytes, 0xAB);
+    std::string why;
+    for (const std::string& path : {shorter, longer, std::string("/nonexistent/painterly.raw")}) {
+        EXPECT_FALSE(painterly::loadCaptureFile(path.c_str(), capture.data(), why)) << path;
+        EXPECT_FALSE(why.empty());
+        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::CaptureBytes, 0xAB)) << "touched by " << path;
+    }
+    ASSERT_TRUE(painterly::loadCaptureFile(whole.c_str(), capture.data(), why)) << why;
+    EXPECT_EQ(capture[1], 7);
+    EXPECT_EQ(capture[painterly::CaptureBytes - 1], static_cast<std::uint8_t>((painterly::CaptureBytes - 1) * 7));
+    for (const std::string& path : {whole, longer, shorter}) std::remove(path.c_str());
+}
+
+// Runs the capture tool; its standard output in `out`, the exit status returned.
+int runTool(const std::string& arguments, std::string& out) {
+    const std::string command = std::string(SUNMARROW_BINARY_DIR) + "/sunmarrow-capture " + arguments + " 2>/dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    out.clear();
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(FieldDump, PrintsTheFinalFieldRowZeroFirst) {
+    if (!std::filesystem::exists(std::string(SUNMARROW_BINARY_DIR) + "/sunmarrow-capture")) {
+        GTEST_SKIP() << "sunmarrow-capture is not built";
+    }
+    std::mt19937 rng(77);
+    makeCapture(2, rng);
+    const auto& s = painterlyState();
+    const std::vector<std::uint8_t> capture(s.CaptureImage, s.CaptureImage + painterly::CaptureBytes);
+    const std::string path = writeBytes("painterly_field_dump.raw", capture);
+    painterly::computeOrientationField();
+
+    std::string out;
+    ASSERT_EQ(runTool("field --capture " + path, out), 0);
+    std::istringstream lines(out);
+    std::string line;
+    int row = 0;
+    while (std::getline(lines, line)) {
+        std::ostringstream want;
+        for (int column = 0; column < W; ++column) {
+            const FieldVector v = fieldAt(column, row);
+            want << (column == 0 ? "" : " ") << v.x << "," << v.y;
+        }
+        ASSERT_EQ(line, want.str()) << "row " << row;
+        ++row;
+    }
+    EXPECT_EQ(row, CaptureHeight);
+
+    EXPECT_EQ(runTool("field", out), 2);
+    EXPECT_EQ(runTool("field --capture " + path + " --extra", out), 2);
+    EXPECT_EQ(runTool("field --capture /nonexistent/capture.raw", out), 1);
+    std::remove(path.c_str());
 }
 
 }  // namespace
