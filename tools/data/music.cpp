@@ -267,6 +267,9 @@ void arpeggio(Bus& bus, const Chord& chord, double start, double length, double 
     }
 }
 
+// The bell note that opens each section (the first one opens with the swell alone).
+constexpr int kSectionChimes[] = {0, 59, 67, 74, 67, 59};
+
 void chime(Bus& bus, double at, int note) {
     addFm(bus, at, note, 0.07f, 0.0f, 1.6, 1.4, 1.3, 0.7f);
     addFm(bus, at + 0.01, note + 7, 0.04f, 0.3f, 1.2, 3.5, 0.8, 0.7f);
@@ -293,7 +296,7 @@ void scoreOpening(Bus& bus, Random& random, double start, double end) {
 }
 
 void scoreForest(Bus& bus, Random& random, double start, double end) {
-    chime(bus, start, 59);
+    chime(bus, start, kSectionChimes[1]);
     const std::vector<Chord> chords = {{47, 54, 57, 62, 66}, {43, 50, 54, 59, 62}, {50, 57, 62, 66, 69}, {45, 52, 57, 61, 64}};
     const double beat = 0.75;
     progression(start, end, 4 * beat, chords, [&](const Chord& c, double t, double len, int) {
@@ -302,7 +305,7 @@ void scoreForest(Bus& bus, Random& random, double start, double end) {
         addBass(bus, t + 2.5 * beat, 0.6, c[0] - 12, 0.07f);
         arpeggio(bus, c, t, len, beat / 2.0, 0.045f, 0.4, 1);
         for (int b = 0; b < 4 && t + b * beat < end; ++b) {
-            if (b % 2 == 0) addKick(bus, t + b * beat, 0.22f);
+            if (b % 2 == 0) addKick(bus, t + b * beat, 0.14f);
             addShaker(bus, t + b * beat + beat / 2.0, 0.030f, 0.4f, random);
             addShaker(bus, t + b * beat, 0.015f, -0.4f, random);
         }
@@ -310,7 +313,7 @@ void scoreForest(Bus& bus, Random& random, double start, double end) {
 }
 
 void scoreClouds(Bus& bus, Random& random, double start, double end) {
-    chime(bus, start, 67);
+    chime(bus, start, kSectionChimes[2]);
     const std::vector<Chord> chords = {{55, 62, 66, 69, 71}, {54, 57, 62, 64, 69}, {52, 59, 62, 66, 71}, {57, 62, 64, 69, 74}};
     progression(start, end, 4.0, chords, [&](const Chord& c, double t, double len, int) {
         addPad(bus, t, len, c, 0.05f, 0.35f, 0.8f);
@@ -324,7 +327,7 @@ void scoreClouds(Bus& bus, Random& random, double start, double end) {
 }
 
 void scoreBird(Bus& bus, Random& random, double start, double end) {
-    chime(bus, start, 74);
+    chime(bus, start, kSectionChimes[3]);
     const std::vector<Chord> chords = {{50, 57, 62, 66, 69}, {49, 57, 61, 64, 69}, {47, 54, 62, 66, 71}, {43, 55, 59, 62, 67}};
     const double beat = 0.625;  // 96 beats a minute: the wings beat faster
     progression(start, end, 4 * beat, chords, [&](const Chord& c, double t, double len, int) {
@@ -334,7 +337,7 @@ void scoreBird(Bus& bus, Random& random, double start, double end) {
         }
         arpeggio(bus, c, t, len, beat / 4.0, 0.036f, 0.25, 1);
         for (int b = 0; b < 4 && t + b * beat < end; ++b) {
-            addKick(bus, t + b * beat, b % 2 == 0 ? 0.24f : 0.14f);
+            addKick(bus, t + b * beat, b % 2 == 0 ? 0.16f : 0.10f);
             for (int s = 0; s < 4; ++s) {
                 addShaker(bus, t + b * beat + s * beat / 4.0, s == 2 ? 0.032f : 0.014f, s % 2 == 0 ? -0.3f : 0.3f, random);
             }
@@ -343,14 +346,14 @@ void scoreBird(Bus& bus, Random& random, double start, double end) {
 }
 
 void scoreFlowers(Bus& bus, Random& random, double start, double end) {
-    chime(bus, start, 67);
+    chime(bus, start, kSectionChimes[4]);
     const std::vector<Chord> chords = {{43, 55, 59, 62, 66}, {45, 54, 57, 61, 64}, {42, 54, 57, 61, 64}, {47, 54, 61, 62, 66}};
     const double beat = 0.75;
     progression(start, end, 4 * beat, chords, [&](const Chord& c, double t, double len, int i) {
         addPad(bus, t, len, c, 0.042f, 0.55f);
         addBass(bus, t, 2.0, c[0] - 12, 0.09f);
         addBass(bus, t + 3 * beat, 0.5, c[0] - 12 + 7, 0.05f);
-        addKick(bus, t, 0.18f);
+        addKick(bus, t, 0.12f);
         for (int b = 0; b < 4 && t + b * beat + beat / 2.0 < end; ++b) {
             addShaker(bus, t + b * beat + beat / 2.0, 0.022f, 0.35f, random);
         }
@@ -369,7 +372,7 @@ void scoreFlowers(Bus& bus, Random& random, double start, double end) {
 }
 
 void scoreMoon(Bus& bus, Random& random, double start, double end) {
-    chime(bus, start, 59);
+    chime(bus, start, kSectionChimes[5]);
     const std::vector<Chord> chords = {{47, 54, 61, 62, 66}, {43, 50, 54, 59, 62}, {40, 52, 55, 59, 66}, {42, 54, 59, 61, 64}};
     const double finalChord = 193.0;
     progression(start, finalChord, 4.0, chords, [&](const Chord& c, double t, double len, int) {
