@@ -14,9 +14,11 @@ namespace {
 // signed count (GL's own size type); 0 otherwise.
 std::size_t imageBytes(std::int32_t width, std::int32_t height, int components) {
     if (width <= 0 || height <= 0 || components <= 0) return 0;
-    const std::int64_t bytes = static_cast<std::int64_t>(width) * height * components;
-    if (bytes > std::numeric_limits<std::int32_t>::max()) return 0;
-    return static_cast<std::size_t>(bytes);
+    // Both factors are below 2^31, so their product fits 64 bits; the components
+    // multiply only once that product is known to be small enough.
+    const std::int64_t pixelCount = static_cast<std::int64_t>(width) * height;
+    if (pixelCount > std::numeric_limits<std::int32_t>::max() / components) return 0;
+    return static_cast<std::size_t>(pixelCount * components);
 }
 
 GLenum formatOf(int kind) {
@@ -49,7 +51,12 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind)
         std::printf("Error reading file\n");
         return;
     }
-    const std::size_t bytes = imageBytes(width_, height_, componentsOf(kind_));
+    std::size_t bytes = imageBytes(width_, height_, componentsOf(kind_));
+    // Sides that GL can never take are not read either (and never reach GL: some
+    // drivers fail hard on them instead of reporting GL_INVALID_VALUE).
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (maxSide > 0 && (width_ > maxSide || height_ > maxSide)) bytes = 0;
     if (bytes > 0) {
         // Zero-filled first: a short file leaves its missing bytes black.
         pixels_.assign(bytes, 0);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -65,7 +66,10 @@ struct SoundSystem {
     std::atomic<int> lastError{FSOUND_ERR_NONE};
 };
 
-SoundSystem soundSystem;
+// Never destroyed: a program may end with sound still playing (the show never stops
+// its music), and the audio and decoder threads must not outlive the record. Ending
+// the process shuts the system down first (see FSOUND_Init).
+SoundSystem& soundSystem = *new SoundSystem;
 
 template <typename Result>
 Result fail(int code, Result result) {
@@ -192,6 +196,8 @@ bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
     }
     soundSystem.mixRate = mixRate;
     soundSystem.initialized = true;
+    static const bool closesAtExit = std::atexit(FSOUND_Close) == 0;
+    (void)closesAtExit;
     SDL_PauseAudioDevice(soundSystem.device, 0);  // silence until a channel plays
     return true;
 }

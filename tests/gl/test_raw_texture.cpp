@@ -207,7 +207,7 @@ TEST_F(RawTextureGl, ImpossibleSizesAndKindsGiveNoImage) {
     const std::string path = write("some.raw", Bytes(64, 9));
     const struct {
         int width, height, kind;
-    } cases[] = {{4, 4, 3}, {4, 4, -1}, {-4, 4, 0}, {4, 0, 2}, {65536, 65536, 1}, {46341, 46341, 2}};
+    } cases[] = {{4, 4, 3}, {4, 4, -1}, {-4, 4, 0}, {4, 0, 2}, {65536, 65536, 1}, {46341, 46341, 2}, {2147483647, 2147483647, 1}, {1, 2147483647, 2}, {40000, 1, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " kind " << c.kind);
         media::RawTexture texture(path.c_str(), c.width, c.height, c.kind);
