@@ -1,0 +1,39 @@
+// The program's entry routine and run cycle: settings dialog, window class, then cycles
+// of window + show set-up + message loop + teardown while keepRunning holds. The clock
+// of a cycle starts when the show is loaded; elapsed time is an unsigned 32-bit
+// millisecond difference (so it survives the tick counter's wrap) times 0.001.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/desktop.h"
+#include "show/show.h"
+
+namespace shell {
+
+// Set once the window class is registered; cleared by requestQuit and by a failed
+// window creation. Another cycle starts after teardown while it holds.
+extern bool keepRunning;
+// The dialog's fullscreen choice; each cycle starts from it again.
+extern bool wantFullscreen;
+
+// Runs the whole program; 0 after a run (also after a failed window creation or show
+// set-up), -1 when the window class cannot be registered.
+int appMain(platform::Instance instance);
+
+// Queues the quit marker for the window and clears keepRunning; the loop ends when it
+// fetches the marker, after the frame in progress.
+void requestQuit();
+
+bool isMusicOn();
+
+// The show's entry points as the shell calls them; tests replace them.
+struct ShowCalls {
+    void (*setShowHost)(const show::ShowHost& host) = show::setShowHost;
+    bool (*initShow)() = show::initShow;
+    void (*drawShowFrame)(double elapsed, const std::uint8_t* keys) = show::drawShowFrame;
+    std::int32_t (*strokeClockMs)() = nullptr;  // null: the GLUT elapsed-time query
+};
+void useShowCalls(const ShowCalls& calls);
+
+}  // namespace shell

@@ -1,0 +1,17 @@
+// Which desktop the shell talks to: the system's own (SDL2 and GTK 3) unless a test
+// has put a scripted one in its place. Also the shell's one way of reporting a failure.
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace shell {
+
+platform::Desktop& desktop();
+
+// Installs `replacement` for every later shell call; null returns to the system desktop.
+void useDesktop(platform::Desktop* replacement);
+
+// Modal notice with no owner window and the caption "Error".
+void showErrorBox(const char* text, platform::MessageIcon icon = platform::MessageIcon::error);
+
+}  // namespace shell
