@@ -71,9 +71,9 @@ void planStrokes(const StrokeLayout& layout, float phase, StrokeArgs* out) {
             y = layout.y[i];
         }
         // One turn around the sampled spot every 2π/5 seconds, set off by the index.
-        const double w = static_cast<float>(i) + phase;
-        x = static_cast<float>(x + std::sin(w));
-        y = static_cast<float>(y + std::cos(w));
+        const float w = static_cast<float>(i) + phase;
+        x = static_cast<float>(x + std::sin(static_cast<double>(w)));
+        y = static_cast<float>(y + std::cos(static_cast<double>(w)));
         x = x < 1.0f ? 1.0f : (x > 158.0f ? 158.0f : x);
         y = y < 1.0f ? 1.0f : (y > 118.0f ? 118.0f : y);
 
