@@ -34,6 +34,7 @@ struct ShowState {
 };
 
 ShowHost host;
+void (*frameProbe)(FrameStage) = nullptr;
 std::unique_ptr<ShowState> state;
 std::vector<std::unique_ptr<ShowState>> retired;
 
@@ -48,9 +49,29 @@ void requestQuit() {
     if (host.requestQuit != nullptr) host.requestQuit();
 }
 
+void mark(FrameStage stage) {
+    if (frameProbe != nullptr) frameProbe(stage);
+}
+
 }  // namespace
 
 void setShowHost(const ShowHost& h) { host = h; }
+
+const std::array<CaptionStrip, CaptionRowCount>& captions() {
+    static const std::array<CaptionStrip, CaptionRowCount> none{};
+    return state ? state->captions : none;
+}
+
+media::RawTexture* captionTexture() { return state ? state->captionTexture : nullptr; }
+
+void setFrameProbe(void (*probe)(FrameStage)) { frameProbe = probe; }
+
+DueScene dueScene(double elapsed) {
+    const float t = static_cast<float>(elapsed - 4.0);
+    const int row = sceneRowAt(t);
+    if (!state || row < 0) return {};
+    return {state->scenes[row].get(), state->sceneTextures[row], sceneFrameAt(row, t)};
+}
 
 bool initShow() {
     if (state) retired.push_back(std::move(state));
@@ -104,6 +125,7 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     if (keys != nullptr && (keys[1] & 0x80) != 0) requestQuit();
     if (!state) return;  // no set-up yet: nothing to draw but the cleared window
     ShowState& s = *state;
+    mark(FrameStage::started);
 
     // Undo the caption pass's texture scaling of the previous frame.
     glMatrixMode(GL_TEXTURE);
@@ -123,12 +145,15 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
 
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
+    mark(FrameStage::sceneDrawn);
 
     painterly::readCapture();
+    mark(FrameStage::captureRead);
     const std::int32_t width = host.viewWidth != nullptr ? host.viewWidth() : 640;
     const std::int32_t height = host.viewHeight != nullptr ? host.viewHeight() : 480;
     const std::int32_t strokeMs = host.strokeClockMs != nullptr ? host.strokeClockMs() : 0;
     painterly::paintFrame(width, height, strokeMs);
+    mark(FrameStage::painted);
 
     // Caption pass: texture rows counted from the top of the band, additive blending
     // over the finished picture, the whole window as the unit square.
@@ -146,6 +171,7 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     s.captionTexture->bind();
 
     drawCaptions(s.captions, t);
+    mark(FrameStage::captionsDrawn);
 }
 
 }  // namespace show

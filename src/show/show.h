@@ -3,7 +3,17 @@
 // clock (double); show time is elapsed - 4 as a float; scene frames count 25 a second.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "show/show_tables.h"
+
+namespace media {
+class RawTexture;
+}
+namespace scene {
+class Scene;
+}
 
 namespace show {
 
@@ -25,5 +35,29 @@ bool initShow();
 // Draws one whole frame for `elapsed` seconds since the main loop began; `keys` is the
 // 256-byte keyboard snapshot (bit 7 of byte 1 set: Escape is down).
 void drawShowFrame(double elapsed, const std::uint8_t* keys);
+
+// Where a frame is, for measuring it: drawShowFrame calls the installed probe (none by
+// default) at each boundary. The benchmark's probe waits for GL there.
+enum class FrameStage {
+    started,        // show time formed, quit checked, window cleared
+    sceneDrawn,     // the due scene drawn into the capture area
+    captureRead,    // the capture read back
+    painted,        // backdrop, field and strokes done
+    captionsDrawn,  // the caption strips added: the frame is complete
+};
+void setFrameProbe(void (*probe)(FrameStage stage));
+
+// The scene row due at `elapsed` with its texture and frame; scene null in a gap or
+// before set-up. Read-only: for tools that replay a frame's drawing.
+struct DueScene {
+    scene::Scene* scene = nullptr;
+    media::RawTexture* texture = nullptr;
+    float frame = 0.0f;
+};
+DueScene dueScene(double elapsed);
+
+// The caption table and texture as the set-up built them (null texture before set-up).
+const std::array<CaptionStrip, CaptionRowCount>& captions();
+media::RawTexture* captionTexture();
 
 }  // namespace show

@@ -1,0 +1,216 @@
+// sunmarrow-capture bench [--size WxH] [--frames N]
+//
+// Renders N frames spread over the whole show and reports, per stage, the median and
+// 90th percentile in milliseconds: scene draw, read-back, backdrop, orientation field,
+// stroke CPU work, stroke GL submission and drawing, captions, and the whole frame.
+// GL stages are closed with glFinish (here only; the player never waits but in its
+// read-back). The floor is the frame's GL work alone: the scene, backdrop, stroke and
+// caption drawing recorded into display lists while drawing the frame, replayed with the
+// read-back in between, with none of our CPU work (no track evaluation, no field, no
+// stroke planning). The ratio whole / floor says what our CPU work costs on top.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "capture_commands.h"
+#include "headless.h"
+#include "media/raw_texture.h"
+#include "painterly/painterly.h"
+#include "scene/scene.h"
+#include "show/caption_overlay.h"
+#include "show/show.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+enum Stage { sceneDraw, readBack, backdrop, field, strokeCpu, strokeGl, captionsStage, wholeFrame, floorStage, stageCount };
+const char* const stageNames[stageCount] = {"scene draw",      "read-back",  "backdrop",    "orientation field",
+                                            "stroke CPU work", "stroke GL",  "captions",    "whole frame",
+                                            "GL floor"};
+const char* const stageKeys[stageCount] = {"scene", "readback", "backdrop", "field", "stroke_cpu",
+                                           "stroke_gl", "captions", "frame", "floor"};
+
+// Probe timestamps of the frame being measured.
+Clock::time_point marks[5];
+void probe(show::FrameStage stage) {
+    glFinish();
+    marks[static_cast<int>(stage)] = Clock::now();
+}
+
+double ms(show::FrameStage from, show::FrameStage to) {
+    return std::chrono::duration<double, std::milli>(marks[static_cast<int>(to)] - marks[static_cast<int>(from)]).count();
+}
+
+struct Stats {
+    double median;
+    double p90;
+};
+
+Stats stats(std::vector<double> v) {
+    if (v.empty()) return {0, 0};
+    std::sort(v.begin(), v.end());
+    const auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * (v.size() - 1) + 0.5))]; };
+    return {at(0.5), at(0.9)};
+}
+
+// Records `draw` into a fresh display list (compile only) and returns its name.
+template <typename Draw>
+GLuint record(Draw draw) {
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    draw();
+    glEndList();
+    return list;
+}
+
+int runBench(int argc, char** argv) {
+    int width = 640, height = 480, frames = 60;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc && capture::parseSize(argv[i + 1], width, height)) {
+            ++i;
+        } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc && (frames = std::atoi(argv[i + 1])) >= 1 &&
+                   frames <= 100000) {
+            ++i;
+        } else {
+            std::fprintf(stderr, "usage: sunmarrow-capture bench [--size WxH] [--frames N]\n");
+            return 2;
+        }
+    }
+
+    const auto setupStart = Clock::now();
+    capture::HeadlessShow show(width, height);
+    const double setupMs = msSince(setupStart);
+    if (!show.ok()) return 1;
+
+    std::vector<double> samples[stageCount];
+    std::vector<std::uint8_t> readBuffer(painterly::CaptureBytes);
+    painterly::PainterlyState& paint = painterly::painterlyState();
+
+    for (int k = 0; k < frames; ++k) {
+        const double elapsed = (k + 0.5) * 204.0 / frames;
+        // Untimed first draw: display lists of static meshes are compiled at a mesh's
+        // first visible frame, and that is not what every frame costs.
+        show.drawFrame(elapsed);
+        show.swap();
+
+        // Whole frame, as the player draws it (no waits but its own read-back).
+        glFinish();
+        auto start = Clock::now();
+        show.drawFrame(elapsed);
+        glFinish();
+        samples[wholeFrame].push_back(msSince(start));
+        show.swap();
+
+        // The same frame with a wait at each boundary of the show's stages.
+        show::setFrameProbe(probe);
+        show.drawFrame(elapsed);
+        show::setFrameProbe(nullptr);
+        samples[sceneDraw].push_back(ms(show::FrameStage::started, show::FrameStage::sceneDrawn));
+        samples[readBack].push_back(ms(show::FrameStage::sceneDrawn, show::FrameStage::captureRead));
+        samples[captionsStage].push_back(ms(show::FrameStage::painted, show::FrameStage::captionsDrawn));
+        show.swap();
+
+        // The painterly stages one by one, on this frame's capture.
+        const float phase = painterly::strokePhaseFromClock(static_cast<std::int32_t>(elapsed * 1000.0 + 0.5));
+        glFinish();
+        start = Clock::now();
+        painterly::paintBackdrop(width, height);
+        glFinish();
+        samples[backdrop].push_back(msSince(start));
+        start = Clock::now();
+        painterly::computeOrientationField();
+        samples[field].push_back(msSince(start));
+        start = Clock::now();
+        painterly::planStrokes(phase);
+        samples[strokeCpu].push_back(msSince(start));
+        start = Clock::now();
+        painterly::drawPlannedStrokes();
+        glFinish();
+        samples[strokeGl].push_back(msSince(start));
+        show.swap();
+
+        // Record the frame's GL work, then replay it alone.
+        const show::DueScene due = show::dueScene(elapsed);
+        const float t = static_cast<float>(elapsed - 4.0);
+        const GLuint sceneList = record([&] {
+            if (due.scene != nullptr) due.scene->render(due.frame);
+        });
+        const GLuint backdropList = record([&] { painterly::paintBackdrop(width, height); });
+        const GLuint strokeList = record([&] { painterly::drawPlannedStrokes(); });
+        const GLuint captionList = record([&] { show::drawCaptions(show::captions(), t); });
+
+        glFinish();
+        start = Clock::now();
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        painterly::beginCapture();
+        glEnable(GL_TEXTURE_2D);
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        if (due.texture != nullptr) due.texture->bind();
+        glCallList(sceneList);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        glFinish();
+        glReadPixels(0, 0, painterly::CaptureWidth, painterly::CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, readBuffer.data());
+        glCallList(backdropList);
+        glBindTexture(GL_TEXTURE_2D, paint.StrokeTexture);
+        glCallList(strokeList);
+        glMatrixMode(GL_TEXTURE);
+        glScalef(1.0f, -0.001953125f, 1.0f);
+        glEnable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        if (show::captionTexture() != nullptr) show::captionTexture()->bind();
+        glCallList(captionList);
+        glFinish();
+        samples[floorStage].push_back(msSince(start));
+        show.swap();
+
+        glDeleteLists(sceneList, 1);
+        glDeleteLists(backdropList, 1);
+        glDeleteLists(strokeList, 1);
+        glDeleteLists(captionList, 1);
+        std::fprintf(stderr, "\rframe %d/%d", k + 1, frames);
+    }
+    std::fputc('\n', stderr);
+
+    Stats s[stageCount];
+    for (int i = 0; i < stageCount; ++i) s[i] = stats(samples[i]);
+    const double ratio = s[floorStage].median > 0 ? s[wholeFrame].median / s[floorStage].median : 0.0;
+
+    std::printf("sunmarrow-capture bench: %dx%d, %d frames over 0..204 s, set-up %.1f ms\n", width, height, frames, setupMs);
+    std::printf("%-20s %10s %10s\n", "stage", "median ms", "p90 ms");
+    for (int i = 0; i < stageCount; ++i) std::printf("%-20s %10.3f %10.3f\n", stageNames[i], s[i].median, s[i].p90);
+    std::printf("%-20s %10.3f\n", "frame / floor", ratio);
+    std::printf("{\"size\":\"%dx%d\",\"frames\":%d,\"setup_ms\":%.3f", width, height, frames, setupMs);
+    for (int i = 0; i < stageCount; ++i) {
+        std::printf(",\"%s\":{\"median_ms\":%.4f,\"p90_ms\":%.4f}", stageKeys[i], s[i].median, s[i].p90);
+    }
+    std::printf(",\"frame_over_floor\":%.4f}\n", ratio);
+    return 0;
+}
+
+capture::Command benchCommand("bench", "bench [--size WxH] [--frames N]", runBench);
+
+}  // namespace
