@@ -33,7 +33,7 @@ double AnimTrack::evaluate(float frame) {
     if (constant_) return constantValue_;
 
     const AnimKey* keys = keys_.data();
-    const std::uint32_t count = static_cast<std::uint32_t>(keys_.size());
+    const std::uint32_t count = static_cast<std::uint32_t>(keys_.size());  // at most 65535
     std::uint32_t cursor = cursor_;
     std::int64_t start = segmentStart_;
     // Frame counts and the float frame compare exactly as doubles. A frame equal to a
@@ -49,7 +49,7 @@ double AnimTrack::evaluate(float frame) {
         --cursor;
         start -= keys[cursor].span;
     }
-    cursor_ = cursor;
+    cursor_ = static_cast<std::uint16_t>(cursor);
     segmentStart_ = start;
 
     const PackedScalarTable& table = packedScalarTable();

@@ -44,11 +44,12 @@ public:
     std::int64_t segmentStart() const { return segmentStart_; }
 
 private:
-    bool constant_ = true;
-    float constantValue_ = 0.0f;
+    // Ordered to pack into 40 bytes: a static mesh holds six tracks per vertex.
     std::vector<AnimKey> keys_;
-    std::uint32_t cursor_ = 0;        // index of the key that ends the current segment
-    std::int64_t segmentStart_ = 0;   // frame of key cursor_ - 1 (0 when cursor_ is 0)
+    std::int64_t segmentStart_ = 0;  // frame of key cursor_ - 1 (0 when cursor_ is 0)
+    float constantValue_ = 0.0f;
+    std::uint16_t cursor_ = 0;       // index of the key that ends the current segment
+    bool constant_ = true;
 };
 
 struct VisibilityKey {

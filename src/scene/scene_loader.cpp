@@ -9,16 +9,18 @@ namespace scene {
 namespace {
 
 // The fewest bytes each structure can take in a file: counts read from the data
-// reserve no more objects than the bytes that are left could hold, and an object
-// joins its array only once it is complete.
+// reserve no more objects than the bytes that are left could hold. An object that
+// the data ends inside is removed from its array again.
 constexpr std::size_t minTrackBytes = 4;
 constexpr std::size_t minVertexBytes = 6 * minTrackBytes;
 constexpr std::size_t minMeshBytes = 4 + 2 + 2 + 4 + 2 + 4 + 2;
 constexpr std::size_t minLightBytes = 1 + 6 * minTrackBytes;
 constexpr std::size_t minPolygonBytes = 1;
 
+// Room for as many objects as the remaining bytes could hold, plus the one being read
+// when the data runs out, so that objects are read in place without reallocation.
 std::size_t affordable(std::size_t count, const ByteReader& in, std::size_t minBytes) {
-    return std::min(count, in.remaining() / minBytes);
+    return std::min(count, in.remaining() / minBytes + 1);
 }
 
 bool fail(ReadTrail* trail, std::string where) {
@@ -44,6 +46,16 @@ bool readTracks(ByteReader& in, const NamedTrack (&tracks)[N], ReadTrail* trail)
 }
 
 bool hasTag(const std::uint8_t* at, const char (&tag)[5]) { return std::memcmp(at, tag, 4) == 0; }
+
+// Bytes from the stream's position to its end, or 0 when it cannot say (a pipe); the
+// position is left where it was.
+std::size_t bytesLeftIn(std::FILE* stream) {
+    const long here = std::ftell(stream);
+    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
+    const long end = std::ftell(stream);
+    if (std::fseek(stream, here, SEEK_SET) != 0) return 0;
+    return end > here ? static_cast<std::size_t>(end - here) : 0;
+}
 
 }  // namespace
 
@@ -104,9 +116,10 @@ bool SceneMesh::read(ByteReader& in, ReadTrail* trail, std::size_t* droppedPolyg
     polygons.clear();
     polygons.reserve(affordable(polygonTotal, in, minPolygonBytes));
     for (std::size_t i = 0; i < polygonTotal; ++i) {
-        MeshPolygon polygon;
-        if (!polygon.read(in)) return fail(trail, ordinal("polygon", i, polygonTotal));
-        polygons.push_back(std::move(polygon));
+        if (!polygons.emplace_back().read(in)) {
+            polygons.pop_back();
+            return fail(trail, ordinal("polygon", i, polygonTotal));
+        }
     }
 
     std::uint16_t vertexTotal = 0;
@@ -115,11 +128,10 @@ bool SceneMesh::read(ByteReader& in, ReadTrail* trail, std::size_t* droppedPolyg
     vertices.reserve(affordable(vertexTotal, in, minVertexBytes));
     for (std::size_t i = 0; i < vertexTotal; ++i) {
         ReadTrail inner;
-        MeshVertex vertex;
-        if (!vertex.read(in, trail != nullptr ? &inner : nullptr)) {
+        if (!vertices.emplace_back().read(in, trail != nullptr ? &inner : nullptr)) {
+            vertices.pop_back();
             return fail(trail, ordinal("vertex", i, vertexTotal) + ", " + inner);
         }
-        vertices.push_back(std::move(vertex));
     }
 
     // Corners name their vertex before the vertices are read; a polygon that names
@@ -180,11 +192,10 @@ LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
             if (!in.readU16(count)) return cutShort("MSHS", chunkStart, "mesh count");
             meshes.reserve(affordable(count, in, minMeshBytes));
             for (std::size_t i = 0; i < count; ++i) {
-                SceneMesh mesh;
-                if (!mesh.read(in, &trail, &result.droppedPolygons)) {
+                if (!meshes.emplace_back().read(in, &trail, &result.droppedPolygons)) {
+                    meshes.pop_back();
                     return cutShort("MSHS", chunkStart, ordinal("mesh", i, count) + ", " + trail);
                 }
-                meshes.push_back(std::move(mesh));
             }
         } else if (hasTag(tag, "LGTS")) {
             lights.clear();
@@ -192,11 +203,10 @@ LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
             if (!in.readU16(count)) return cutShort("LGTS", chunkStart, "light count");
             lights.reserve(affordable(count, in, minLightBytes));
             for (std::size_t i = 0; i < count; ++i) {
-                SceneLight light;
-                if (!light.read(in, &trail)) {
+                if (!lights.emplace_back().read(in, &trail)) {
+                    lights.pop_back();
                     return cutShort("LGTS", chunkStart, ordinal("light", i, count) + ", " + trail);
                 }
-                lights.push_back(std::move(light));
             }
         }
     }
@@ -208,9 +218,10 @@ LoadResult Scene::load(std::FILE* stream) {
     std::vector<std::uint8_t> data;
     bool streamError = stream == nullptr;
     if (stream != nullptr) {
-        // One pass to the end of the stream; the buffer doubles as it fills.
+        // One pass to the end of the stream. Where the stream can tell its length the
+        // buffer is sized once; otherwise it doubles as it fills.
         std::size_t used = 0;
-        data.resize(64 * 1024);
+        data.resize(std::max<std::size_t>(bytesLeftIn(stream) + 1, 64 * 1024));
         for (;;) {
             if (used == data.size()) data.resize(data.size() * 2);
             const std::size_t got = std::fread(data.data() + used, 1, data.size() - used, stream);
