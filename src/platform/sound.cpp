@@ -32,7 +32,8 @@ constexpr std::size_t kMixFrames = 512;          // the callback mixes in blocks
 // reads. `channel` belongs to the channel table (guarded by the device lock).
 struct FSOUND_STREAM {
     explicit FSOUND_STREAM(int mixRate)
-        // About 1.5 s ahead at 44100 Hz: long stalls of the decoder thread go unheard.
+        // At least 1.5 s ahead (the ring rounds up to a power of two: about 3 s at
+        // 44100 Hz), so long stalls of the decoder thread go unheard.
         : decoder(mixRate), ring(static_cast<std::size_t>(mixRate) * 3 / 2) {}
 
     platform::Mp3Decoder decoder;

@@ -1,8 +1,8 @@
 // The sound system: a small library with the call shapes and error codes that the
 // music code expects (FSOUND_ names, integer error codes 0..18). It plays MP3 streams
 // once through SDL's audio device at the mixing rate given to FSOUND_Init, as 16-bit
-// stereo. Each open stream is decoded ahead by a thread of its own into a ring of about
-// 1.5 seconds; SDL's audio callback mixes the playing channels from those rings and
+// stereo. Each open stream is decoded ahead by a thread of its own into a ring of 1.5
+// to 3 seconds; SDL's audio callback mixes the playing channels from those rings and
 // never waits on a file. A file at another sample rate or channel count is converted
 // to the mixing rate, so it keeps its pitch and duration.
 //

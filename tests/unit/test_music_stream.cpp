@@ -181,7 +181,7 @@ TEST_F(MusicStreamCalls, FailedInitInMemoryModeReadsNoFile) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error!\nError initializing output device.\n");
 }
 
-TEST(SoundErrorText, KeepsTheLibrarysSpelling) {
+TEST(SoundErrorText, TextsKeepTheirExactSpelling) {
     EXPECT_STREQ(media::soundErrorText(0), "No errors");
     EXPECT_STREQ(media::soundErrorText(1), "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
     EXPECT_STREQ(media::soundErrorText(6),

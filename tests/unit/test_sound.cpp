@@ -261,10 +261,11 @@ TEST_F(SoundSystem, ChannelsAndStreamsAreChecked) {
     EXPECT_FALSE(FSOUND_Stream_Close(first));
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INVALID_PARAM);
     EXPECT_EQ(FSOUND_Stream_PlayEx(FSOUND_FREE, second, nullptr, false), 0);
+    FSOUND_Close();  // before the bytes that `second` plays from go away
 }
 
 TEST_F(SoundSystem, ShutdownWhilePlayingInvalidatesHandles) {
-    const std::string path = dir_.write("tone.mp3", encodeTone(44100, 2, 440.0, 3.0));
+    const std::string path = dir_.write("tone.mp3", encodeTone(44100, 2, 440.0, 5.0));
     ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
     FSOUND_STREAM* playing = FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
     FSOUND_STREAM* idle = FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
@@ -274,7 +275,7 @@ TEST_F(SoundSystem, ShutdownWhilePlayingInvalidatesHandles) {
     ASSERT_GE(channel, 0);
     EXPECT_TRUE(FSOUND_SetPaused(channel, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    FSOUND_Close();  // both decoders are still running: the ring holds 1.5 s of 3 s
+    FSOUND_Close();  // both decoders are still at work: their rings hold 3 s of 5 s
     FSOUND_Close();
     // The streams went with the system; their handles are refused, not followed.
     EXPECT_FALSE(FSOUND_Stream_Close(playing));
