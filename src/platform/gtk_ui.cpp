@@ -48,6 +48,15 @@ void showNotice(const char* text, const char* caption, MessageIcon icon) {
         nullptr, GTK_DIALOG_MODAL,
         icon == MessageIcon::warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
         "%s", body);
+    // GTK 3 leaves the message type's icon out; the notice shows it as the platform's did.
+    const char* iconName = icon == MessageIcon::warning ? "dialog-warning" : "dialog-error";
+    if (gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), iconName)) {
+        GtkWidget* image = gtk_image_new_from_icon_name(iconName, GTK_ICON_SIZE_DIALOG);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), image);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_widget_show(image);
+    }
     gtk_window_set_title(GTK_WINDOW(dialog), title);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);

@@ -12,6 +12,7 @@
 #include "platform/gtk_ui.h"
 #include "platform/key_codes.h"
 #include "platform/quit_signal.h"
+#include "platform/settings_form.h"
 #include "platform/tick_clock.h"
 
 namespace platform {
@@ -62,6 +63,9 @@ struct ColourSizes {
     int red, green, blue;
 };
 
+// How long a window that must fit its frame into its size waits for the frame to be known.
+constexpr int frameWaitMs = 500;
+
 void reportSdlError(const char* what) {
     std::fprintf(stderr, "%s: %s\n", what, SDL_GetError());
     std::fflush(stderr);
@@ -108,7 +112,9 @@ public:
         showNotice(text, caption, icon);
     }
 
-    std::intptr_t dialogBox(Instance, int, DialogProc, std::intptr_t) override { return -1; }
+    std::intptr_t dialogBox(Instance, int templateId, DialogProc proc, std::intptr_t param) override {
+        return runSettingsForm(templateId, proc, param);
+    }
 
     bool registerClass(const WindowClass& windowClass) override {
         if (windowClass.className == nullptr || windowClass.proc == nullptr) return false;
@@ -216,13 +222,22 @@ public:
         if (window == nullptr) return;
         SDL_ShowWindow(window->sdl);
         if (window->outerSize) {
-            // The frame is known only once the window manager has taken the window on;
-            // the client then gives up what the frame needs of the outer size.
+            // The frame is known only once the window manager has taken the window on
+            // and said so; the client then gives up what the frame needs of the outer
+            // size. Without a frame (no window manager) the client keeps it all.
             int top = 0, left = 0, bottom = 0, right = 0;
-            if (SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0) {
-                const int w = window->outerWidth - left - right;
-                const int h = window->outerHeight - top - bottom;
-                if (w > 0 && h > 0) SDL_SetWindowSize(window->sdl, w, h);
+            for (int waited = 0; waited < frameWaitMs; waited += 10) {
+                SDL_PumpEvents();
+                if (SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0 &&
+                    top + left + bottom + right > 0) {
+                    break;
+                }
+                SDL_Delay(10);
+            }
+            const int w = window->outerWidth - left - right;
+            const int h = window->outerHeight - top - bottom;
+            if (w > 0 && h > 0 && (w != window->outerWidth || h != window->outerHeight)) {
+                SDL_SetWindowSize(window->sdl, w, h);
             }
         }
         SDL_RaiseWindow(window->sdl);

@@ -5,6 +5,7 @@
 #include "shell/app_window.h"
 #include "shell/desktop_access.h"
 #include "shell/keyboard.h"
+#include "shell/settings_dialog.h"
 
 namespace shell {
 
@@ -80,6 +81,14 @@ int appMain(platform::Instance instance) {
     appWindow.settings.bits = 16;
     appWindow.settings.fullscreen = false;
     appWindow.settings.music = true;
+
+    // Its result tells nothing: when the form cannot be shown the defaults stand.
+    d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
+    if (d.takeQuitSignal()) {
+        // Interrupted while the user was choosing: nothing was opened, nothing to close.
+        appWindow.identity = nullptr;
+        return 0;
+    }
 
     if (!registerAppClass(identity)) {
         showErrorBox("Error registering window class!");

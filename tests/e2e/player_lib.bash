@@ -28,6 +28,7 @@ e2e_skip_without_tools() {
 # e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox.
 e2e_start_display() {
     local size=$1
+    rm -f "$E2E_TMP/display"
     Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
     E2E_PIDS+=($!)
     local i
@@ -73,6 +74,34 @@ e2e_find_window() {
         sleep 0.1
     done
     return 1
+}
+
+# e2e_find_dialog SECONDS: prints the id of the player's first visible window, which is
+# the settings form as long as the show's window is not up.
+e2e_find_dialog() {
+    local limit=$1 id i
+    for ((i = 0; i < limit * 10; i++)); do
+        id=$(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null | head -n1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# e2e_answer_dialog KEY...: focuses the settings form and types the keys into it.
+e2e_answer_dialog() {
+    local dialog
+    dialog=$(e2e_find_dialog 20) || {
+        echo "FAIL: the settings form did not appear"
+        cat "$E2E_TMP/player.err"
+        exit 1
+    }
+    xdotool windowactivate --sync "$dialog" >/dev/null 2>&1
+    sleep 0.2
+    xdotool key --delay 50 "$@"
 }
 
 # e2e_wait_exit PID SECONDS: waits for the process (a child of this shell, so not in a

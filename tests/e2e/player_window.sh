@@ -9,9 +9,11 @@ e2e_skip_without_tools
 [ -x "$BUILD_DIR/sunmarrow" ] || { echo "FAIL: $BUILD_DIR/sunmarrow is missing"; exit 1; }
 e2e_start_display 1280x1024
 
-# start_player: launches the player and accepts the settings as a windowed run.
+# start_player: launches the player and accepts the settings as a windowed run
+# (Tab to "Fullscreen", clear it, Enter): 640 x 480.
 start_player() {
     e2e_launch
+    e2e_answer_dialog Tab Tab space Return
     WINDOW=$(e2e_find_window "Tessaly - Sunmarrow" 20) || {
         echo "FAIL: no window titled 'Tessaly - Sunmarrow'"
         cat "$E2E_TMP/player.err"

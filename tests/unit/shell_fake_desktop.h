@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,36 @@ inline platform::Message simpleMessage(platform::Window* window, platform::Messa
     return m;
 }
 
+// The settings form with automatic controls: clicking a check box flips it, clicking a
+// radio button selects it within its group (sizes 1001-1003, depths 1004-1005).
+class FakeForm : public platform::DialogForm {
+public:
+    std::map<int, bool> marks;
+    bool ended = false;
+    std::intptr_t result = 0;
+
+    void checkDlgButton(int id, bool checked) override { marks[id] = checked; }
+    void checkRadioButton(int first, int last, int id) override {
+        for (int i = first; i <= last; ++i) marks[i] = i == id;
+    }
+    bool isDlgButtonChecked(int id) const override {
+        const auto found = marks.find(id);
+        return found != marks.end() && found->second;
+    }
+    void endDialog(std::intptr_t r) override {
+        ended = true;
+        result = r;
+    }
+
+    // What the user does, then the command the form sends for it.
+    bool click(platform::DialogProc proc, int id) {
+        if (id >= 1001 && id <= 1003) checkRadioButton(1001, 1003, id);
+        if (id >= 1004 && id <= 1005) checkRadioButton(1004, 1005, id);
+        if (id == 1000 || id == 1008) marks[id] = !marks[id];
+        return proc(*this, platform::DialogMessage::command, static_cast<std::uintptr_t>(id), 0);
+    }
+};
+
 class FakeDesktop : public platform::Desktop {
 public:
     std::vector<std::string> log;
@@ -71,8 +102,11 @@ public:
     std::function<void(FakeDesktop&)> onWait;          // waitMessage: must queue something
     std::function<void(FakeDesktop&)> duringCreate;    // after the create message
     std::deque<bool> quitSignals;                      // takeQuitSignal answers, then false
-    std::intptr_t dialogResult = -1;                   // -1: the form cannot be shown
-    std::function<void(platform::DialogForm&)> onDialog;  // drives an open form
+    bool dialogShown = false;                          // false: the form cannot be shown
+    // Drives the open form after its opening message; must end it (or not, to see the
+    // form stay open).
+    std::function<void(FakeForm&, platform::DialogProc)> onDialog;
+    FakeForm lastForm;
 
     // ---- what was seen
     platform::WindowSpec lastSpec;
@@ -349,10 +383,14 @@ protected:
     }
 };
 
-inline std::intptr_t FakeDesktop::dialogBox(platform::Instance, int templateId, platform::DialogProc,
-                                            std::intptr_t) {
+inline std::intptr_t FakeDesktop::dialogBox(platform::Instance, int templateId, platform::DialogProc proc,
+                                            std::intptr_t param) {
     log.push_back("dialogBox " + std::to_string(templateId));
-    return dialogResult;
+    if (!dialogShown) return -1;
+    lastForm = FakeForm{};
+    proc(lastForm, platform::DialogMessage::initDialog, 0, param);
+    if (onDialog) onDialog(lastForm, proc);
+    return lastForm.ended ? lastForm.result : -1;
 }
 
 }  // namespace shelltest

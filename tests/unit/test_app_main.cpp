@@ -27,7 +27,8 @@ protected:
 TEST_F(AppMainTest, OneCycleInOrderAndExitZero) {
     quitOnFrame(1);
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(fake.log[0], "registerClass OpenGL");
+    EXPECT_EQ(fake.log[0], "dialogBox 101");  // it cannot be shown here: defaults
+    EXPECT_EQ(fake.log[1], "registerClass OpenGL");
     const int create = fake.indexOf("createWindow");
     const int init = fake.indexOf("initShow");
     const int origin = fake.indexOf("tickCount", init);
@@ -211,7 +212,7 @@ TEST_F(AppMainTest, SignalEndsTheRunLikeTheCloseBox) {
     // The mark is seen at the first fetch: the quit marker goes behind the pending
     // message, which is still handled, and no frame is drawn.
     fake.duringCreate = [](FakeDesktop& d) { d.queue.push_back(simpleMessage(d.window, MessageKind::other)); };
-    fake.quitSignals = {true};
+    fake.quitSignals = {false, true};  // the first answer is the one after the dialog
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(FakeShow::frames.empty());
     EXPECT_EQ(fake.dispatched.size(), 1u);
@@ -225,7 +226,7 @@ TEST_F(AppMainTest, SignalWakesAMinimisedWindow) {
     };
     // The blocking wait returns for the signal with nothing queued.
     fake.onWait = [](FakeDesktop& d) { d.quitSignals = {true}; };
-    fake.quitSignals = {false, false};
+    fake.quitSignals = {false, false, false};
     run();
     EXPECT_EQ(fake.waits, 1);
     EXPECT_TRUE(FakeShow::frames.empty());

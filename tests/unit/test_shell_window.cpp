@@ -226,11 +226,6 @@ TEST_F(WindowProcTest, ScreenSaverAndMonitorPowerDownAreRefused) {
     EXPECT_TRUE(shell::keepRunning);
 }
 
-TEST_F(WindowProcTest, OtherMessagesGetDefaultProcessing) {
-    EXPECT_EQ(send(simpleMessage(fake.window, MessageKind::other)), 77);
-    EXPECT_TRUE(shell::appWindow.active);
-}
-
 TEST_F(WindowTest, SizeMessageBeforeTheRecordIsKnownIsHarmless) {
     // A platform may size the window before the creation message has stored the record.
     fake.userDataSlot = nullptr;
