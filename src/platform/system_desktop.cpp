@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -92,6 +93,16 @@ void setGlAttributes(const PixelFormatRequest& request, ColourSizes colour) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, request.doubleBuffer ? 1 : 0);
 }
 
+// SDL falls back to a driver that shows nothing when there is no display; a show that
+// nobody can see or stop is not a run. Those drivers count only when asked for by name.
+bool onRealDisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) return false;
+    if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    return asked != nullptr && std::strcmp(asked, driver) == 0;
+}
+
 ColourSizes exactColour(std::int32_t bits) {
     return bits <= 16 ? ColourSizes{5, 6, 5} : ColourSizes{8, 8, 8};
 }
@@ -121,6 +132,12 @@ public:
         if (classes_.count(windowClass.className) != 0) return false;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             reportSdlError("video");
+            return false;
+        }
+        if (!onRealDisplay()) {
+            std::fprintf(stderr, "video: no display (only SDL's %s driver started)\n", SDL_GetCurrentVideoDriver());
+            std::fflush(stderr);
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return false;
         }
         // SDL keeps the screen saver off from start-up; here it is off only while the

@@ -60,6 +60,18 @@ kill -INT "$PLAYER_PID"
 e2e_wait_exit "$PLAYER_PID" 2
 e2e_check "SIGINT ends a minimised run" "$EXIT_STATUS" "0"
 
+# --- no display at all: the defaults stand, the class cannot be registered, and the
+# two messages go to standard error
+mkdir -p "$E2E_TMP/nodisplay"
+(cd "$E2E_TMP/nodisplay" && exec env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy \
+    "$BUILD_DIR/sunmarrow" >/dev/null 2>"$E2E_TMP/nodisplay.err") &
+PLAYER_PID=$!
+E2E_PIDS+=("$PLAYER_PID")
+e2e_wait_exit "$PLAYER_PID" 10
+e2e_check "without a display the run ends at once with -1" "$EXIT_STATUS" "255"
+e2e_check "without a display the messages go to stderr" \
+    "$(grep -c -e '^Error: RegisterClassEx failed.$' -e '^Error: Error registering window class!$' "$E2E_TMP/nodisplay.err")" "2"
+
 if [ "$E2E_FAILURES" -ne 0 ]; then
     echo "--- player stderr"
     cat "$E2E_TMP/player.err"
