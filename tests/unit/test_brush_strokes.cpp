@@ -94,6 +94,46 @@ TEST(StrokePhase, FiveRadiansPerSecondOfTheClock) {
     EXPECT_EQ(painterly::strokePhaseFromClock(123456789), seconds * 5.0f);
 }
 
+TEST(StrokeAngle, FastAngleRoundsExactlyLikeTheLibrary) {
+    const auto check = [](double y, double x) {
+        const float want = static_cast<float>(std::atan2(y, x));
+        const float got = painterly::atan2Float(y, x);
+        return std::memcmp(&want, &got, sizeof want) == 0 || (std::isnan(want) && std::isnan(got));
+    };
+    // Special values, axes and diagonals in all four quadrants.
+    const double specials[] = {0.0, -0.0, 1.0, -1.0, 1e-300, -1e-300, 5e-324, 1e300, -1e300,
+                               INFINITY, -INFINITY, NAN, 1020.0, -1020.0, 0.5, 3.0};
+    for (double y : specials) {
+        for (double x : specials) ASSERT_TRUE(check(y, x)) << "atan2(" << y << ", " << x << ")";
+    }
+    std::mt19937_64 rng(99);
+    std::uniform_real_distribution<double> field(-1020.0, 1020.0);
+    std::uniform_int_distribution<int> lattice(-1020, 1020);
+    std::uniform_real_distribution<double> exponent(-40.0, 40.0);
+    for (int i = 0; i < 1000000; ++i) {
+        double y, x;
+        switch (i % 4) {
+            case 0:  // bilinear samples of the field
+                y = field(rng);
+                x = field(rng);
+                break;
+            case 1:  // whole field values: ties such as y = x and tiny ratios
+                y = lattice(rng);
+                x = lattice(rng);
+                break;
+            case 2:  // nearly on an axis
+                y = field(rng) * 1e-9;
+                x = field(rng);
+                break;
+            default:  // any magnitudes
+                y = field(rng) * std::exp2(exponent(rng));
+                x = field(rng) * std::exp2(exponent(rng));
+                break;
+        }
+        ASSERT_TRUE(check(y, x)) << std::hexfloat << "atan2(" << y << ", " << x << ")";
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 
 TEST(StrokePlan, WorkedStrokesOfABlackFrameAtPhaseZero) {
