@@ -97,17 +97,14 @@ inline float fastAtan2Float(double y, double x) {
     return static_cast<float>(std::atan2(y, x));
 }
 
-}  // namespace
-
-float atan2Float(double y, double x) { return fastAtan2Float(y, x); }
-
-namespace {
-
+// The bilinear value at (fx, fy) between four samples, in this order of operations.
 inline double bilinear(double fx, double fy, double p00, double p10, double p01, double p11) {
     return (1.0 - fy) * ((1.0 - fx) * p00 + fx * p10) + fy * ((1.0 - fx) * p01 + fx * p11);
 }
 
 }  // namespace
+
+float atan2Float(double y, double x) { return fastAtan2Float(y, x); }
 
 void planStrokes(const StrokeLayout& layout, float phase, StrokeArgs* out) {
     const PainterlyState& s = painterlyState();
