@@ -167,7 +167,7 @@ public:
     virtual void showCursor(bool show) = 0;
 
     // Made hidden. The class's procedure gets MessageKind::create before this returns.
-    virtual Window* createWindow(const WindowSpec& spec) = 0;
+    virtual Window* createWindow(const WindowSpec& request) = 0;
     virtual void destroyWindow(Window* window) = 0;
     virtual void showWindow(Window* window) = 0;
     virtual void setUserData(Window* window, void* data) = 0;

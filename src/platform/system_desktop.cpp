@@ -180,25 +180,25 @@ public:
 
     void showCursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
-    Window* createWindow(const WindowSpec& spec) override {
-        if (spec.className == nullptr) return nullptr;
-        const auto found = classes_.find(spec.className);
+    Window* createWindow(const WindowSpec& request) override {
+        if (request.className == nullptr) return nullptr;
+        const auto found = classes_.find(request.className);
         if (found == classes_.end()) return nullptr;
 
         Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-        if (spec.frame == WindowFrame::overlapped) flags |= SDL_WINDOW_RESIZABLE;
-        if (spec.frame == WindowFrame::popup) flags |= SDL_WINDOW_BORDERLESS;
-        if (spec.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        if (spec.fullscreen && modeSwitched_) flags |= SDL_WINDOW_FULLSCREEN;
+        if (request.frame == WindowFrame::overlapped) flags |= SDL_WINDOW_RESIZABLE;
+        if (request.frame == WindowFrame::popup) flags |= SDL_WINDOW_BORDERLESS;
+        if (request.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        if (request.fullscreen && modeSwitched_) flags |= SDL_WINDOW_FULLSCREEN;
 
-        const ColourSizes attempts[] = {exactColour(spec.pixelFormat.colorBits),
-                                        exactColour(spec.pixelFormat.colorBits <= 16 ? 32 : 16),
+        const ColourSizes attempts[] = {exactColour(request.pixelFormat.colorBits),
+                                        exactColour(request.pixelFormat.colorBits <= 16 ? 32 : 16),
                                         ColourSizes{1, 1, 1}};
         SDL_Window* sdl = nullptr;
         for (const ColourSizes& colour : attempts) {
-            setGlAttributes(spec.pixelFormat, colour);
-            sdl = SDL_CreateWindow(spec.title != nullptr ? spec.title : "", spec.x, spec.y,
-                                   spec.width, spec.height, flags);
+            setGlAttributes(request.pixelFormat, colour);
+            sdl = SDL_CreateWindow(request.title != nullptr ? request.title : "", request.x, request.y,
+                                   request.width, request.height, flags);
             if (sdl != nullptr) break;
         }
         if (sdl == nullptr) {
@@ -212,15 +212,15 @@ public:
         window->id = SDL_GetWindowID(sdl);
         window->proc = found->second.proc;
         window->dc.window = window;
-        window->outerSize = !spec.sizeIsClient && spec.frame == WindowFrame::overlapped;
-        window->outerWidth = spec.width;
-        window->outerHeight = spec.height;
+        window->outerSize = !request.sizeIsClient && request.frame == WindowFrame::overlapped;
+        window->outerWidth = request.width;
+        window->outerHeight = request.height;
         windows_[window->id] = window;
 
         Message create;
         create.kind = MessageKind::create;
         create.window = window;
-        create.createParam = spec.createParam;
+        create.createParam = request.createParam;
         window->proc(window, create);
         return window;
     }

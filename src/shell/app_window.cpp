@@ -54,33 +54,33 @@ bool createAppWindow() {
     DisplaySettings& settings = app.settings;
     const platform::PixelFormatRequest format = pixelFormatFor(settings.bits);
 
-    platform::WindowSpec spec;
-    spec.className = app.identity != nullptr ? app.identity->className : nullptr;
-    spec.instance = app.identity != nullptr ? app.identity->instance : nullptr;
-    spec.title = app.title;
-    spec.x = 0;
-    spec.y = 0;
-    spec.width = settings.width;
-    spec.height = settings.height;
-    spec.createParam = &app;
-    spec.pixelFormat = format;
-    spec.frame = platform::WindowFrame::overlapped;
-    spec.sizeIsClient = true;
+    platform::WindowSpec request;
+    request.className = app.identity != nullptr ? app.identity->className : nullptr;
+    request.instance = app.identity != nullptr ? app.identity->instance : nullptr;
+    request.title = app.title;
+    request.x = 0;
+    request.y = 0;
+    request.width = settings.width;
+    request.height = settings.height;
+    request.createParam = &app;
+    request.pixelFormat = format;
+    request.frame = platform::WindowFrame::overlapped;
+    request.sizeIsClient = true;
 
     if (settings.fullscreen) {
-        spec.sizeIsClient = false;
+        request.sizeIsClient = false;
         if (switchDisplayMode(settings.width, settings.height, settings.bits)) {
             d.showCursor(false);
-            spec.frame = platform::WindowFrame::popup;
-            spec.topmost = true;
-            spec.fullscreen = true;
+            request.frame = platform::WindowFrame::popup;
+            request.topmost = true;
+            request.fullscreen = true;
         } else {
             showErrorBox("Fullscreen mode failed.\nRunning in window mode.", platform::MessageIcon::warning);
             settings.fullscreen = false;
         }
     }
 
-    app.window = d.createWindow(spec);
+    app.window = d.createWindow(request);
     if (app.window == nullptr) return false;
 
     app.deviceContext = d.getDC(app.window);

@@ -42,19 +42,19 @@ protected:
         wc.instance = platform::currentInstance();
         wc.proc = recordingProc;
         if (!d.registerClass(wc)) GTEST_SKIP() << "no video driver";
-        platform::WindowSpec spec;
-        spec.className = "DesktopTest";
-        spec.title = "test";
-        spec.width = 320;
-        spec.height = 200;
-        spec.createParam = &createParam;
-        spec.pixelFormat.colorBits = 32;
-        window = d.createWindow(spec);
+        platform::WindowSpec request;
+        request.className = "DesktopTest";
+        request.title = "test";
+        request.width = 320;
+        request.height = 200;
+        request.createParam = &createParam;
+        request.pixelFormat.colorBits = 32;
+        window = d.createWindow(request);
         if (window == nullptr) GTEST_SKIP() << "no GL window";
         dc = d.getDC(window);
-        const int format = d.choosePixelFormat(dc, spec.pixelFormat);
+        const int format = d.choosePixelFormat(dc, request.pixelFormat);
         ASSERT_NE(format, 0);
-        ASSERT_TRUE(d.setPixelFormat(dc, format, spec.pixelFormat));
+        ASSERT_TRUE(d.setPixelFormat(dc, format, request.pixelFormat));
         gl = d.createContext(dc);
         if (gl == nullptr) GTEST_SKIP() << "no GL context";
         ASSERT_TRUE(d.makeCurrent(dc, gl));
@@ -89,12 +89,12 @@ protected:
 TEST_F(DesktopTest, CreationMessageCarriesTheParameter) {
     // SetUp drained the queue; the creation message went straight to the procedure.
     received.clear();
-    platform::WindowSpec spec;
-    spec.className = "DesktopTest";
-    spec.width = 64;
-    spec.height = 64;
-    spec.createParam = &createParam;
-    platform::Window* second = d.createWindow(spec);
+    platform::WindowSpec request;
+    request.className = "DesktopTest";
+    request.width = 64;
+    request.height = 64;
+    request.createParam = &createParam;
+    platform::Window* second = d.createWindow(request);
     ASSERT_NE(second, nullptr);
     ASSERT_FALSE(received.empty());
     EXPECT_EQ(received.front().kind, platform::MessageKind::create);
@@ -102,8 +102,8 @@ TEST_F(DesktopTest, CreationMessageCarriesTheParameter) {
     d.setUserData(second, &createParam);
     EXPECT_EQ(d.userData(second), &createParam);
     d.destroyWindow(second);
-    spec.className = "NoSuchClass";
-    EXPECT_EQ(d.createWindow(spec), nullptr);
+    request.className = "NoSuchClass";
+    EXPECT_EQ(d.createWindow(request), nullptr);
 }
 
 TEST_F(DesktopTest, ResizeViewMapsTheWholeViewportToTheUnitSquare) {

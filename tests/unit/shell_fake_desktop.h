@@ -175,16 +175,16 @@ public:
     void restoreDisplayMode() override { log.push_back("restoreDisplayMode"); }
     void showCursor(bool show) override { log.push_back(show ? "showCursor on" : "showCursor off"); }
 
-    platform::Window* createWindow(const platform::WindowSpec& spec) override {
+    platform::Window* createWindow(const platform::WindowSpec& request) override {
         log.push_back("createWindow");
-        lastSpec = spec;
-        lastPixelFormat = spec.pixelFormat;
+        lastSpec = request;
+        lastPixelFormat = request.pixelFormat;
         if (!createWindowOk) return nullptr;
         ++windowsMade;
         platform::Message create;
         create.kind = platform::MessageKind::create;
         create.window = window;
-        create.createParam = spec.createParam;
+        create.createParam = request.createParam;
         if (classProc != nullptr) classProc(window, create);
         if (duringCreate) duringCreate(*this);
         return window;

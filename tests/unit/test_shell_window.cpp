@@ -20,17 +20,17 @@ using WindowTest = ShellTest;
 TEST_F(WindowTest, WindowedAsksForAClientAreaOfTheSettingsSize) {
     prepareRecord(800, 600, 32, false);
     ASSERT_TRUE(shell::createAppWindow());
-    const platform::WindowSpec& spec = fake.lastSpec;
-    EXPECT_EQ(spec.frame, platform::WindowFrame::overlapped);
-    EXPECT_TRUE(spec.sizeIsClient);
-    EXPECT_FALSE(spec.topmost);
-    EXPECT_FALSE(spec.fullscreen);
-    EXPECT_EQ(spec.x, 0);
-    EXPECT_EQ(spec.y, 0);
-    EXPECT_EQ(spec.width, 800);
-    EXPECT_EQ(spec.height, 600);
-    EXPECT_EQ(spec.instance, identity.instance);
-    EXPECT_EQ(spec.createParam, &shell::appWindow);
+    const platform::WindowSpec& request = fake.lastSpec;
+    EXPECT_EQ(request.frame, platform::WindowFrame::overlapped);
+    EXPECT_TRUE(request.sizeIsClient);
+    EXPECT_FALSE(request.topmost);
+    EXPECT_FALSE(request.fullscreen);
+    EXPECT_EQ(request.x, 0);
+    EXPECT_EQ(request.y, 0);
+    EXPECT_EQ(request.width, 800);
+    EXPECT_EQ(request.height, 600);
+    EXPECT_EQ(request.instance, identity.instance);
+    EXPECT_EQ(request.createParam, &shell::appWindow);
     EXPECT_FALSE(fake.logged("changeDisplayMode 800x600x32"));
     EXPECT_FALSE(fake.logged("showCursor off"));
 
