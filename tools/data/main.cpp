@@ -12,6 +12,7 @@
 #include "captions.h"
 #include "data_common.h"
 #include "music.h"
+#include "scenes.h"
 #include "textures.h"
 
 namespace {
@@ -71,7 +72,16 @@ int main(int argc, char** argv) {
     }
 
     using datagen::Image;
-    std::vector<Job> jobs = {
+    std::vector<Job> jobs;
+    // Scenes first, in the show's order, then the images and the music.
+    for (const datagen::scenes::SceneJob& scene : datagen::scenes::sceneJobs()) {
+        jobs.push_back({scene.file, [&scene](const std::string& path, std::string& error) {
+                            if (scene::writer::writeSceneFile(path.c_str(), scene.build())) return true;
+                            error = "cannot write " + path;
+                            return false;
+                        }});
+    }
+    const std::vector<Job> others = {
         {"texture.raw",
          [&](const std::string& path, std::string& error) {
              return saveImage(datagen::makeSceneAtlas(), path, options.previews, error);
@@ -97,6 +107,7 @@ int main(int argc, char** argv) {
              return error.empty();
          }},
     };
+    jobs.insert(jobs.end(), others.begin(), others.end());
 
     const auto begin = std::chrono::steady_clock::now();
     int index = 0;

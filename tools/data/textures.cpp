@@ -150,9 +150,9 @@ Image makeSceneAtlas() {
     paintTile(image, Meadow, [](float s, float t) {
         const float n = tileNoise(s, t, 4.0f, 121, 3);
         Rgb c = mix(Rgb{0.20f, 0.46f, 0.10f}, Rgb{0.52f, 0.76f, 0.24f}, n);
-        const int cx = static_cast<int>(s * 32.0f), cy = static_cast<int>(t * 32.0f);
+        const int cx = static_cast<int>(s * 64.0f), cy = static_cast<int>(t * 64.0f);
         const float speck = latticeHash(cx, cy, 122);
-        if (speck > 0.90f) {
+        if (speck > 0.95f) {
             const float which = latticeHash(cx, cy, 123);
             c = which < 0.4f ? Rgb{0.95f, 0.85f, 0.20f} : (which < 0.75f ? Rgb{0.95f, 0.95f, 0.95f} : Rgb{0.85f, 0.25f, 0.30f});
         }
