@@ -6,9 +6,32 @@
 # written to build-fuzz/findings/<target>/ and make the script fail. A finding becomes
 # a unit test next to its subsystem's tests once it is fixed.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. scripts/fuzz.sh 3600 fuzz_scene_loader
+#   scripts/fuzz.sh --seeds DATA_DIR           rewrites the texture and sound seeds from a
+#                                              folder that sunmarrow-data generated
 # Prints one summary line per target: executions, corpus size, peak memory, findings.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# Seeds are small cuts of the generator's own files. A texture seed is the fuzz
+# target's three size and kind codes followed by the file's bytes.
+if [ "${1:-}" = "--seeds" ]; then
+  data=${2:?usage: scripts/fuzz.sh --seeds DATA_DIR}
+  tex=$root/tests/fuzz/corpus/fuzz_raw_texture
+  snd=$root/tests/fuzz/corpus/fuzz_sound_open
+  mkdir -p "$tex" "$snd"
+  seed() { { printf "$2"; head -c "$3" "$data/$4"; } > "$tex/$1"; }
+  seed rgb_16x16 '\x10\x10\x00' 768 texture.raw
+  seed rgb_16x16_short '\x10\x10\x00' 100 texture_flowers.raw
+  seed rgba_8x8 '\x08\x08\x01' 256 texture_flowers.raw
+  seed luminance_32x64 '\x20\x40\x02' 2048 texter4.raw
+  seed brush_32x32 '\x20\x20\x02' 1024 stroke4_A_32_128.raw
+  seed unknown_kind '\x04\x04\x03' 48 texture.raw
+  head -c 4096 "$data/sunmarrow.mp3" > "$snd/track_start.mp3"
+  dd if="$data/sunmarrow.mp3" of="$snd/track_middle.mp3" bs=4096 skip=244 count=1 status=none
+  head -c 600 "$data/sunmarrow.mp3" > "$snd/one_frame.mp3"
+  ls -l "$tex" "$snd"
+  exit 0
+fi
 seconds=${1:-60}
 shift || true
 case $seconds in '' | *[!0-9]*) echo "usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2; exit 2 ;; esac

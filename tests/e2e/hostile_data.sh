@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The show on broken data folders, derived from the generated data set: an empty data/,
+# every file cut to half, every file replaced by random bytes of its size, scenes whose
+# counts say 65535 with nothing after them, empty textures, a 10-byte brush and an MP3
+# that is a text file. For each, the capture tool renders frames of every scene row and
+# the end, and the player plays the whole show under Xvfb: no crash, no sanitizer
+# report, the show runs to its end, and standard output holds exactly the loaders'
+# messages: "Error reading file" per texture, scene or brush file it could not read
+# (a short brush counts), "Error!" and the sound system's text per music failure.
+# Usage: hostile_data.sh BUILD_DIR SOURCE_DIR
+#   SUNMARROW_ASAN_BUILD_DIR=DIR   run the binaries of that sanitizer build instead
+#   HOSTILE_CASES="empty brush10"  only these cases
+#   HOSTILE_PLAYER=all|ends|none   player runs for every case (default), the first
+#                                  and last case, or none
+set -u
+BUILD_DIR=$(cd "${1:?build dir}" && pwd)
+SOURCE_DIR=$(cd "${2:?source dir}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/player_lib.bash"
+source "$here/lib/reliability.sh"
+
+rel_pick_binaries
+rel_sanitizer_env
+rel_good_data
+
+all_cases=(empty half random counts zero_textures brush10 mp3_text)
+read -r -a cases <<<"${HOSTILE_CASES:-${all_cases[*]}}"
+player_mode=${HOSTILE_PLAYER:-all}
+
+# Reproducible "random" bytes: a keystream of the given seed, or the kernel's when
+# openssl is missing.
+random_bytes() {
+    local count=$1 seed=$2
+    if command -v openssl >/dev/null 2>&1; then
+        openssl enc -aes-128-ctr -nosalt -pbkdf2 -pass "pass:$seed" </dev/zero 2>/dev/null | head -c "$count"
+    else
+        head -c "$count" /dev/urandom
+    fi
+}
+
+# counted_scene VARIANT: a scene whose last field is a count of 65535 and which ends
+# right there, in each place the format has a count. Little-endian throughout.
+counted_scene() {
+    local head='SCEN' mesh='MSHS\x01\x00' zero4='\x00\x00\x00\x00' word='\x00\x00'
+    local keyless='\x00\x00\x00\x40' empty_vis='\x00\x00'
+    case $1 in
+        meshes) printf "${head}MSHS\xff\xff" ;;
+        lights) printf "${head}LGTS\xff\xff" ;;
+        camera_keys) printf "${head}CMRA\xff\xff" ;;
+        visibility_keys) printf "${head}${mesh}${zero4}${word}\xff\xff" ;;
+        polygons) printf "${head}${mesh}${zero4}${word}${empty_vis}${zero4}\xff\xff" ;;
+        corners) printf "${head}${mesh}${zero4}${word}${empty_vis}${zero4}\x01\x00\xff" ;;
+        vertices) printf "${head}${mesh}${zero4}${word}${empty_vis}${zero4}\x00\x00${zero4}\xff\xff" ;;
+        vertex_keys) printf "${head}${mesh}${zero4}${word}${empty_vis}${zero4}\x00\x00${zero4}\x01\x00\xff\xff" ;;
+        light_keys) printf "${head}LGTS\x01\x00\x00${keyless}${keyless}\xff\xff" ;;
+    esac
+}
+
+scene_files=(intro1.csi intro2.csi intro3.csi intro4.csi trees.csi clouds.csi bird2.csi flowers.csi moon.csi)
+texture_files=(texter4.raw texture.raw texture_flowers.raw)
+brush=stroke4_A_32_128.raw
+music=sunmarrow.mp3
+
+# make_case NAME DIR: DIR/data/ as the case wants it.
+make_case() {
+    local name=$1 data=$2/data f i
+    mkdir -p "$data"
+    case $name in
+        empty) ;;
+        half)
+            for f in "$REL_DATA"/*; do
+                head -c $(($(stat -c %s "$f") / 2)) "$f" >"$data/$(basename "$f")"
+            done ;;
+        random)
+            i=0
+            for f in "$REL_DATA"/*; do
+                random_bytes "$(stat -c %s "$f")" "sunmarrow-$i" >"$data/$(basename "$f")"
+                i=$((i + 1))
+            done ;;
+        counts)
+            cp "$REL_DATA"/* "$data"/
+            local variants=(meshes lights camera_keys visibility_keys polygons corners vertices vertex_keys light_keys)
+            for i in "${!scene_files[@]}"; do counted_scene "${variants[i]}" >"$data/${scene_files[i]}"; done ;;
+        zero_textures)
+            cp "$REL_DATA"/* "$data"/
+            for f in "${texture_files[@]}"; do : >"$data/$f"; done ;;
+        brush10)
+            cp "$REL_DATA"/* "$data"/
+            head -c 10 "$REL_DATA/$brush" >"$data/$brush" ;;
+        mp3_text)
+            cp "$REL_DATA"/* "$data"/
+            printf 'This is not music.\nJust a few lines of text,\nsaved with the name of an MP3 file.\n' >"$data/$music" ;;
+    esac
+}
+
+# expected_errors NAME: how many "Error reading file" lines the set-up prints.
+expected_errors() {
+    case $1 in
+        empty) echo $((${#texture_files[@]} + ${#scene_files[@]} + 1)) ;;  # every file, the brush too
+        half | brush10) echo 1 ;;                                          # the short brush
+        *) echo 0 ;;
+    esac
+}
+
+# expected_music NAME: the player's music report lines (music on), or "any" where the
+# sound library may or may not take the bytes for an MP3.
+not_init="This command failed because FSOUND_Init was not called"
+expected_music() {
+    case $1 in
+        empty) printf 'Error!\nFile not found\nError!\n%s\n' "$not_init" ;;
+        mp3_text) printf 'Error!\nUnknown file format\nError!\n%s\n' "$not_init" ;;
+        random) echo any ;;
+    esac
+}
+
+# expected_stdout NAME capture|player: the exact standard output, newlines included.
+expected_stdout() {
+    local n i
+    n=$(expected_errors "$1")
+    for ((i = 0; i < n; i++)); do printf 'Error reading file\n'; done
+    [ "$2" = player ] && [ "$(expected_music "$1")" != any ] && expected_music "$1"
+    return 0
+}
+
+# check_stdout WHAT FILE NAME capture|player: byte for byte; where the music may or may
+# not be taken, its lines may also be two well-formed reports, the second one for the
+# stream that never opened.
+check_stdout() {
+    local what=$1 file=$2 name=$3 mode=$4 want=$E2E_TMP/want.out
+    expected_stdout "$name" "$mode" >"$want"
+    local verdict="differs"
+    if cmp -s "$file" "$want"; then
+        verdict="as expected"
+    elif [ "$mode" = player ] && [ "$(expected_music "$name")" = any ] &&
+        cmp -s <(head -c "$(stat -c %s "$want")" "$file") "$want"; then
+        local rest
+        rest=$(tail -c +"$(($(stat -c %s "$want") + 1))" "$file")
+        if [ "$(printf '%s\n' "$rest" | wc -l)" -eq 4 ] &&
+            [ "$(printf '%s\n' "$rest" | sed -n '1p;3p' | tr '\n' ' ')" = "Error! Error! " ] &&
+            [ "$(printf '%s\n' "$rest" | sed -n 4p)" = "$not_init" ] &&
+            [ "$(tail -c 1 "$file" | od -An -c | tr -d ' ')" = '\n' ]; then
+            verdict="as expected"
+        fi
+    fi
+    e2e_check "$what: standard output" "$verdict" "as expected"
+    if [ "$verdict" != "as expected" ]; then
+        echo "--- got:"; cat -A "$file" | head -40
+        echo "--- want:"; cat -A "$want"
+    fi
+}
+
+# --- the capture tool: every scene row's start and middle, the gaps, and the end
+instants=(0 5 10 14.5 19 24 28 32.3 40 45 52 60 76.4 82 93 103 121.7 135 150 177 200 204.05 204.1)
+run_capture() {
+    local name=$1 dir=$2 i status=0 out=$2/capture.out
+    : >"$out"
+    mkdir -p "$dir/frames"
+    # One pass over the whole show at 2 frames a second at a small size, then single
+    # frames at full size at the chosen instants (each a fresh set-up).
+    (cd "$dir" && "$BIN_DIR/sunmarrow-capture" frames --dir frames --fps 2 --from 0 --to 204.1 \
+        --size "${HOSTILE_PASS_SIZE:-160x120}" >"$dir/pass.out" 2>"$dir/pass.err") || status=$?
+    e2e_check "$name: capture pass over the whole show exits 0" "$status" "0"
+    e2e_check "$name: capture pass rendered every frame" "$(find "$dir/frames" -name '*.png' | wc -l)" "408"
+    check_stdout "$name: capture pass" "$dir/pass.out" "$name" capture
+    rm -rf "$dir/frames"
+    local bad=0
+    expected_stdout "$name" capture >"$dir/frame.want"
+    for i in "${instants[@]}"; do
+        status=0
+        (cd "$dir" && "$BIN_DIR/sunmarrow-capture" frame --time "$i" --out "$dir/frame.png" \
+            >"$dir/frame.out" 2>"$dir/frame.err") || status=$?
+        if [ "$status" -ne 0 ] || [ ! -s "$dir/frame.png" ] || ! cmp -s "$dir/frame.out" "$dir/frame.want"; then
+            echo "frame at $i s: exit $status"
+            cat "$dir/frame.out" "$dir/frame.err"
+            bad=$((bad + 1))
+        fi
+        rm -f "$dir/frame.png"
+    done
+    e2e_check "$name: ${#instants[@]} single frames rendered, each with the set-up's messages only" "$bad" "0"
+    rel_sanitizer_clean "$name: capture"
+}
+
+for name in "${cases[@]}"; do
+    dir=$E2E_TMP/cases/$name
+    make_case "$name" "$dir"
+    echo "== $name: $(ls "$dir/data" | wc -l) files, $(du -sb "$dir/data" | cut -f1) bytes"
+    run_capture "$name" "$dir"
+done
+
+# --- the player, for every case at once (each in its own working directory) on one
+# display: it plays to its end by itself, with music on, through SDL's dummy audio.
+player_cases=()
+case $player_mode in
+    all) player_cases=("${cases[@]}") ;;
+    ends) player_cases=("${cases[0]}") && [ ${#cases[@]} -gt 1 ] && player_cases+=("${cases[-1]}") ;;
+esac
+if [ ${#player_cases[@]} -gt 0 ]; then
+    e2e_skip_without_tools
+    e2e_start_display 1280x1024
+    declare -A pid_of start_of
+    for name in "${player_cases[@]}"; do
+        dir=$E2E_TMP/cases/$name
+        rel_launch_player "$dir" "$dir/player"
+        pid_of[$name]=$PLAYER_PID
+        start_of[$name]=$(date +%s)
+        if ! rel_player_window 30 >/dev/null; then
+            e2e_check "$name: the player's window appears" "no window" "a window"
+            cat "$dir/player.err"
+        fi
+    done
+    for name in "${player_cases[@]}"; do
+        dir=$E2E_TMP/cases/$name
+        # 4 s of captions, 200 s of show, and the set-up before the clock starts.
+        e2e_wait_exit "${pid_of[$name]}" 300
+        took=$(($(date +%s) - start_of[$name]))
+        e2e_check "$name: the player exits 0 by itself" "$EXIT_STATUS" "0"
+        e2e_check "$name: after the whole show (${took} s)" "$((took >= 204))" "1"
+        check_stdout "$name: player" "$dir/player.out" "$name" player
+    done
+    rel_sanitizer_clean "players"
+fi
+
+if [ "$E2E_FAILURES" -ne 0 ]; then
+    echo "$E2E_FAILURES hostile data checks failed"
+    exit 1
+fi
+echo "all hostile data checks passed"

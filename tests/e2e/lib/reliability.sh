@@ -1,0 +1,122 @@
+# Helpers for the reliability scripts (sourced after player_lib.bash, not a test of its
+# own): which binaries run, sanitizer reports caught in files, the generated data set
+# shared by the scripts of one build folder, and the player started in a working
+# directory of the caller's choice. Callers set BUILD_DIR and SOURCE_DIR first.
+
+# The binaries under test: those of the sanitizer build when SUNMARROW_ASAN_BUILD_DIR
+# names one that has them, else the build's own. BIN_DIR is set here.
+rel_pick_binaries() {
+    BIN_DIR=$BUILD_DIR
+    local asan=${SUNMARROW_ASAN_BUILD_DIR:-}
+    if [ -n "$asan" ] && [ -x "$asan/sunmarrow-capture" ] && [ -x "$asan/sunmarrow" ]; then
+        BIN_DIR=$(cd "$asan" && pwd)
+    fi
+    local exe
+    for exe in sunmarrow sunmarrow-capture sunmarrow-data; do
+        [ -x "$BIN_DIR/$exe" ] || [ -x "$BUILD_DIR/$exe" ] || { echo "FAIL: $exe is not built"; exit 1; }
+    done
+    echo "binaries: $BIN_DIR"
+}
+
+# Sanitizer reports go to files under $REL_SAN/ (one per process) rather than into the
+# programs' own output, so a script can tell a report from a message. Leaks of the
+# system libraries are suppressed as in the sanitizer suite; options already in the
+# environment (halt_on_error and the like) are kept.
+rel_sanitizer_env() {
+    REL_SAN=$E2E_TMP/sanitizer
+    mkdir -p "$REL_SAN"
+    local supp=$SOURCE_DIR/tests/sanitizer/lsan.supp
+    export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}halt_on_error=1:detect_leaks=1:log_path=$REL_SAN/asan"
+    export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:print_stacktrace=1:log_path=$REL_SAN/ubsan"
+    export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$supp:print_suppressions=0"
+}
+
+# rel_sanitizer_clean WHAT: a check that no sanitizer report was written since the last
+# call; the reports found are shown and then moved aside.
+rel_sanitizer_clean() {
+    local reports
+    reports=$(find "$REL_SAN" -maxdepth 1 -type f 2>/dev/null | sort)
+    if [ -n "$reports" ]; then
+        local r
+        for r in $reports; do
+            echo "--- sanitizer report $r"
+            head -60 "$r"
+        done
+        mkdir -p "$REL_SAN/seen"
+        mv $reports "$REL_SAN/seen/"
+        e2e_check "$1: no sanitizer report" "$(echo "$reports" | wc -l) reports" "0 reports"
+    else
+        e2e_check "$1: no sanitizer report" "0 reports" "0 reports"
+    fi
+}
+
+# rel_good_data: REL_DATA is a folder of the default data set, generated once per build
+# folder and generator binary (the music takes a while to encode); concurrent scripts
+# wait for each other's generation.
+rel_good_data() {
+    local cache=$BUILD_DIR/e2e-data
+    local gen=$BUILD_DIR/sunmarrow-data
+    [ -x "$gen" ] || gen=$BIN_DIR/sunmarrow-data
+    mkdir -p "$cache"
+    (
+        flock 9
+        if [ ! -f "$cache/stamp" ] || [ "$gen" -nt "$cache/stamp" ]; then
+            rm -rf "$cache/data" "$cache/stamp"
+            # The generator's own sanitizer findings are its suite's business, not ours.
+            ASAN_OPTIONS=detect_leaks=0 "$gen" --out "$cache/data" >"$cache/generate.log" 2>&1 || {
+                echo "FAIL: sunmarrow-data failed"
+                tail -5 "$cache/generate.log"
+                exit 1
+            }
+            touch "$cache/stamp"
+        fi
+    ) 9>"$cache/lock" || exit 1
+    REL_DATA=$cache/data
+    local f
+    for f in texter4.raw texture.raw texture_flowers.raw stroke4_A_32_128.raw sunmarrow.mp3 \
+        intro1.csi intro2.csi intro3.csi intro4.csi trees.csi clouds.csi bird2.csi flowers.csi moon.csi; do
+        [ -f "$REL_DATA/$f" ] || { echo "FAIL: the generated data set has no $f"; exit 1; }
+    done
+}
+
+# rel_launch_player DIR OUT_PREFIX [VAR=VALUE...]: starts the player in working
+# directory DIR with the extra environment; stdout and stderr go to OUT_PREFIX.out and
+# OUT_PREFIX.err. PLAYER_PID is its process id.
+rel_launch_player() {
+    local dir=$1 prefix=$2
+    shift 2
+    (cd "$dir" && exec env SDL_AUDIODRIVER=dummy "$@" "$BIN_DIR/sunmarrow" >"$prefix.out" 2>"$prefix.err") &
+    PLAYER_PID=$!
+    E2E_PIDS+=("$PLAYER_PID")
+}
+
+# rel_player_window SECONDS: accepts the settings form as a windowed run when the player
+# shows one, then prints the id of the player's window titled "Tessaly - Sunmarrow".
+rel_player_window() {
+    local limit=$1 id i
+    if declare -F e2e_answer_dialog >/dev/null; then
+        e2e_answer_dialog Tab Tab space Return >&2
+    fi
+    for ((i = 0; i < limit * 10; i++)); do
+        for id in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
+            if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Tessaly - Sunmarrow" ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        kill -0 "$PLAYER_PID" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# rel_vmrss PID: resident set size in kB (empty when the process is gone).
+rel_vmrss() {
+    awk '/^VmRSS:/ {print $2}' "/proc/$1/status" 2>/dev/null
+}
+
+# rel_tree DIR: every path under DIR with its size and modification time, for comparing
+# a working directory before and after a run.
+rel_tree() {
+    (cd "$1" && find . -printf '%p %s %T@\n' | sort)
+}

@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The player's window handled roughly under Xvfb and openbox, on the generated data set:
+#  - minimised: it draws no frames (no processor time) and the show moves on by the wall
+#    clock, so the restored window shows a later part of the show;
+#  - resized to 100 x 80 and to 1600 x 1200 and back: it keeps drawing;
+#  - another window takes the focus: Escape typed there is not the show's, Escape typed
+#    into the show's window once it has the focus again ends the run with status 0;
+#  - the close button pressed within the first second: status 0;
+#  - Escape held down from the moment the window appears: status 0.
+# Every run is in an empty working directory holding a copy of data/ only; nothing in it
+# may change, and standard output stays empty (the data is complete).
+# Usage: window_abuse.sh BUILD_DIR SOURCE_DIR   (SUNMARROW_ASAN_BUILD_DIR as elsewhere)
+set -u
+BUILD_DIR=$(cd "${1:?build dir}" && pwd)
+SOURCE_DIR=$(cd "${2:?source dir}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/player_lib.bash"
+source "$here/lib/reliability.sh"
+
+e2e_skip_without_tools
+command -v ffmpeg >/dev/null 2>&1 || { echo "skipped: ffmpeg is not installed"; exit 0; }
+rel_pick_binaries
+rel_sanitizer_env
+rel_good_data
+e2e_start_display 2048x1536
+
+run=0
+# start RUN_NAME: the player in a fresh working directory; WINDOW is its window.
+start() {
+    run=$((run + 1))
+    RUN_DIR=$E2E_TMP/run$run
+    mkdir -p "$RUN_DIR"
+    cp -r "$REL_DATA" "$RUN_DIR/data"
+    rel_tree "$RUN_DIR" >"$E2E_TMP/tree$run.before"
+    rel_launch_player "$RUN_DIR" "$E2E_TMP/player$run"
+    WINDOW=$(rel_player_window 60) || {
+        echo "FAIL: $1: no player window"
+        cat "$E2E_TMP/player$run.err"
+        exit 1
+    }
+}
+
+# finish RUN_NAME STATUS: the run's exit status, its output and its working directory.
+finish() {
+    e2e_check "$1: exit status" "$EXIT_STATUS" "$2"
+    e2e_check "$1: nothing on standard output" "$(cat "$E2E_TMP/player$run.out")" ""
+    rel_tree "$RUN_DIR" >"$E2E_TMP/tree$run.after"
+    e2e_check "$1: working directory unchanged" \
+        "$(diff "$E2E_TMP/tree$run.before" "$E2E_TMP/tree$run.after" >/dev/null && echo same || echo changed)" "same"
+    [ "$EXIT_STATUS" = "$2" ] || tail -20 "$E2E_TMP/player$run.err"
+}
+
+# brightness ID: mean grey level 0..255 of the window's client area.
+brightness() {
+    import -window "$1" "$E2E_TMP/shot.png" 2>/dev/null || { echo 0; return; }
+    ffmpeg -v error -i "$E2E_TMP/shot.png" -vf "format=gray,scale=1:1:flags=area" -f rawvideo - 2>/dev/null |
+        od -An -tu1 | tr -d ' \n'
+}
+
+# --- minimise, restore, resize, focus
+start "window games"
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
+shown=$(date +%s)
+# Before any scene (the first starts 6 s in) the picture is nearly black.
+early=$(brightness "$WINDOW")
+xdotool windowminimize --sync "$WINDOW" >/dev/null 2>&1
+sleep 0.5
+before=$(e2e_cpu_ticks "$PLAYER_PID")
+sleep 2
+after=$(e2e_cpu_ticks "$PLAYER_PID")
+e2e_check "minimised: no frames drawn ($((after - before)) ticks in 2 s)" "$((after - before <= 4))" "1"
+# Stay minimised into the second scene (11 to 19 s of show time, 15 to 23 s of wall time).
+while [ $(($(date +%s) - shown)) -lt 18 ]; do sleep 0.2; done
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
+xdotool windowmap --sync "$WINDOW" >/dev/null 2>&1
+sleep 1.5
+before=$(e2e_cpu_ticks "$PLAYER_PID")
+sleep 1
+after=$(e2e_cpu_ticks "$PLAYER_PID")
+e2e_check "restored: drawing again ($((after - before)) ticks in 1 s)" "$((after - before > 10))" "1"
+late=$(brightness "$WINDOW")
+echo "picture brightness: ${early:-?} before minimising, ${late:-?} after restoring"
+e2e_check "restored: the show moved on while minimised (brightness ${early} then ${late})" \
+    "$((${late:-0} > ${early:-0} + 8))" "1"
+
+for size in "100 80" "1600 1200" "640 480"; do
+    read -r w h <<<"$size"
+    xdotool windowsize --sync "$WINDOW" "$w" "$h" >/dev/null 2>&1
+    sleep 1.5
+    e2e_check "resized to ${w}x${h}" "$(e2e_client_size "$WINDOW")" "${w}x${h}"
+    before=$(e2e_cpu_ticks "$PLAYER_PID")
+    sleep 1
+    after=$(e2e_cpu_ticks "$PLAYER_PID")
+    e2e_check "at ${w}x${h}: still drawing" "$(kill -0 "$PLAYER_PID" 2>/dev/null && echo $((after - before > 10)))" "1"
+done
+
+# Another window takes the focus; Escape typed now is that window's.
+xev -geometry 200x100+900+100 -name focus-thief >/dev/null 2>&1 &
+E2E_PIDS+=($!)
+thief=$(e2e_find_window focus-thief 10)
+xdotool windowactivate --sync "$thief" >/dev/null 2>&1
+sleep 0.3
+xdotool key Escape
+sleep 1.5
+e2e_check "Escape into another window does not end the show" "$(kill -0 "$PLAYER_PID" 2>/dev/null && echo running)" "running"
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
+sleep 0.5
+xdotool key Escape
+e2e_wait_exit "$PLAYER_PID" 5
+finish "window games" 0
+
+# --- the close button within the first second
+start "close button"
+started=$(date +%s%N)
+x=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {print $4}')
+y=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left Y/ {print $4}')
+w=$(xwininfo -id "$WINDOW" | awk '/^  Width:/ {print $2}')
+# openbox's close button is the title bar's rightmost, 11 px in from the client's
+# right edge and above its top edge.
+xdotool mousemove $((x + w - 11)) $((y - 11)) click 1
+e2e_check "close button pressed within the first second" \
+    "$((($(date +%s%N) - started) / 1000000 < 1000))" "1"
+e2e_wait_exit "$PLAYER_PID" 10
+finish "close button" 0
+
+# --- Escape held down from the start
+start "Escape held"
+xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
+xdotool keydown Escape
+e2e_wait_exit "$PLAYER_PID" 10
+xdotool keyup Escape
+finish "Escape held" 0
+
+rel_sanitizer_clean "window abuse"
+if [ "$E2E_FAILURES" -ne 0 ]; then
+    echo "$E2E_FAILURES window abuse checks failed"
+    exit 1
+fi
+echo "all window abuse checks passed"
