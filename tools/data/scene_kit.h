@@ -42,6 +42,8 @@ inline Vec3 normalize(Vec3 a) {
     return l > 0.0f ? a * (1.0f / l) : Vec3{0.0f, 1.0f, 0.0f};
 }
 inline Vec3 lerp(Vec3 a, Vec3 b, float t) { return a + (b - a) * t; }
+// Smooth start and stop over t in [0, 1].
+inline float ease(float t) { return smoothstep(0.0f, 1.0f, t); }
 // Rotation of `v` about the unit axis `axis` by `angle` radians.
 Vec3 rotate(Vec3 v, Vec3 axis, float angle);
 

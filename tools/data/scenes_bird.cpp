@@ -12,7 +12,7 @@ namespace {
 
 using namespace atlas;
 
-constexpr float kLast = 997.0f;  // the show reaches frame 996.63
+constexpr float kBirdLast = 997.0f;  // the show reaches frame 996.63
 constexpr float kFlapPeriod = 22.0f;
 constexpr float kTwoPi = 6.2831853f;
 
@@ -77,7 +77,7 @@ void buildBirdMesh(MeshBuilder& bird) {
     constexpr int bodyStep = 10, wingStep = 3;
     auto bodyVertex = [&](Vec3 local, Vec3 localNormal) {
         return bird.vertex([=](float f) { return poseAt(f).toWorld(local); }, [=](float f) { return poseAt(f).turn(localNormal); },
-                           kLast, bodyStep);
+                           kBirdLast, bodyStep);
     };
     // Body and head: ellipsoids.
     std::vector<Vec3> points;
@@ -121,7 +121,7 @@ void buildBirdMesh(MeshBuilder& bird) {
     for (float side : {1.0f, -1.0f}) {
         auto wingVertex = [&](Vec3 rest, bool outer) {
             return bird.vertex([=](float f) { return poseAt(f).toWorld(wingPoint(rest, outer, side, f)); },
-                               [=](float f) { return poseAt(f).turn(wingNormal(outer, side, f)); }, kLast, wingStep);
+                               [=](float f) { return poseAt(f).turn(wingNormal(outer, side, f)); }, kBirdLast, wingStep);
         };
         const std::uint16_t rf = wingVertex(rootFront, false), rb = wingVertex(rootBack, false);
         const std::uint16_t ef = wingVertex(elbowFront, false), eb = wingVertex(elbowBack, false);
@@ -155,7 +155,7 @@ sw::SceneDesc buildBird() {
             const Pose p = poseAt(f);
             return p.origin + p.forward * 5.0f - Vec3{0.0f, 1.2f, 0.0f};
         },
-        kLast, 10, 50.0f);
+        kBirdLast, 10, 50.0f);
 
     MeshBuilder sky;
     skyCylinder(sky, SkyDay, {0.0f, 0.0f, 0.0f}, 700.0f, 0.0f, 420.0f, -sunShine, 1.0f);

@@ -13,10 +13,8 @@ namespace {
 
 using namespace atlas;
 
-constexpr float kLast = 1100.0f;
-constexpr Vec3 kUp{0.0f, 1.0f, 0.0f};
-
-float ease(float t) { return smoothstep(0.0f, 1.0f, t); }
+constexpr float kFlowersLast = 1100.0f;
+constexpr Vec3 kGardenUp{0.0f, 1.0f, 0.0f};
 
 // Two unit vectors across `axis`.
 void across(Vec3 axis, Vec3& u, Vec3& v) {
@@ -91,12 +89,12 @@ void addStem(MeshBuilder& mesh, Vec3 base, Vec3 head, float radius, Random& rand
         const Vec3 joint = lerp(base, head, at);
         const float a = random.range(0.0f, 6.2831853f);
         const Vec3 out = normalize(Vec3{std::cos(a), 0.5f, std::sin(a)});
-        const Vec3 side = normalize(cross(out, kUp));
+        const Vec3 side = normalize(cross(out, kGardenUp));
         const float len = random.range(0.5f, 0.8f), wide = len * 0.3f;
-        const Vec3 normal = normalize(cross(side, out)) * (dot(cross(side, out), kUp) < 0.0f ? -1.0f : 1.0f);
+        const Vec3 normal = normalize(cross(side, out)) * (dot(cross(side, out), kGardenUp) < 0.0f ? -1.0f : 1.0f);
         const std::uint16_t a0 = mesh.vertex(joint, normal);
         const std::uint16_t a1 = mesh.vertex(joint + out * (len * 0.5f) + side * wide, normal);
-        const std::uint16_t a2 = mesh.vertex(joint + out * len - kUp * (len * 0.15f), normal);
+        const std::uint16_t a2 = mesh.vertex(joint + out * len - kGardenUp * (len * 0.15f), normal);
         const std::uint16_t a3 = mesh.vertex(joint + out * (len * 0.5f) - side * wide, normal);
         mesh.polygon(Leaf, {{a0, 0.5f, 0.0f}, {a1, 1.0f, 0.5f}, {a2, 0.5f, 1.0f}, {a3, 0.0f, 0.5f}}, normal);
     }
@@ -111,11 +109,11 @@ sw::SceneDesc buildFlowers() {
     sw::SceneDesc scene;
     scene.camera = camera(
         [](float f) {
-            const float angle = 0.4f + 5.0f * f / kLast;
-            const float radius = 7.2f - 2.4f * ease(f / kLast);
+            const float angle = 0.4f + 5.0f * f / kFlowersLast;
+            const float radius = 7.2f - 2.4f * ease(f / kFlowersLast);
             return Vec3{radius * std::cos(angle), 2.5f + 0.5f * std::sin(f / 170.0f), radius * std::sin(angle)};
         },
-        [](float) { return Vec3{0.0f, 1.1f, 0.0f}; }, kLast, 20, 50.0f);
+        [](float) { return Vec3{0.0f, 1.1f, 0.0f}; }, kFlowersLast, 20, 50.0f);
 
     MeshBuilder sky;
     skyCylinder(sky, FlowerSky, {0.0f, 0.0f, 0.0f}, 150.0f, 0.0f, 90.0f, -sunShine, 1.0f);
@@ -146,7 +144,7 @@ sw::SceneDesc buildFlowers() {
         addStem(blooms, base + Vec3{0.0f, gardenGround(base.x, base.z) - 0.1f, 0.0f}, head, 0.05f, random);
         Bloom b;
         b.head = head;
-        b.axis = normalize(kUp + outward * 0.45f);
+        b.axis = normalize(kGardenUp + outward * 0.45f);
         b.petals = 8;
         b.length = k == 0 ? 0.95f : random.range(0.7f, 0.85f);
         b.width = b.length * 0.5f;
@@ -169,17 +167,17 @@ sw::SceneDesc buildFlowers() {
         const int tile = smallTiles[random.below(6)];
         const float size = random.range(0.22f, 0.4f);
         const int petals = 5;
-        const std::uint16_t centre = meadow.vertex(head + kUp * 0.03f, kUp);
+        const std::uint16_t centre = meadow.vertex(head + kGardenUp * 0.03f, kGardenUp);
         std::vector<std::uint16_t> rim;
         for (int p = 0; p < petals * 2; ++p) {
             const float pa = 6.2831853f * static_cast<float>(p) / static_cast<float>(petals * 2) + a;
             const float pr = p % 2 == 0 ? size : size * 0.35f;
-            rim.push_back(meadow.vertex(head + Vec3{pr * std::cos(pa), 0.05f * pr / size, pr * std::sin(pa)}, kUp));
+            rim.push_back(meadow.vertex(head + Vec3{pr * std::cos(pa), 0.05f * pr / size, pr * std::sin(pa)}, kGardenUp));
         }
         for (int p = 0; p < petals * 2; p += 2) {
             const auto cur = static_cast<std::size_t>(p);
             const std::uint16_t before = rim[(cur + rim.size() - 1) % rim.size()], after = rim[(cur + 1) % rim.size()];
-            meadow.polygon(tile, {{centre, 0.5f, 0.0f}, {after, 0.9f, 0.6f}, {rim[cur], 0.5f, 1.0f}, {before, 0.1f, 0.6f}}, kUp);
+            meadow.polygon(tile, {{centre, 0.5f, 0.0f}, {after, 0.9f, 0.6f}, {rim[cur], 0.5f, 1.0f}, {before, 0.1f, 0.6f}}, kGardenUp);
         }
     }
     scene.meshes.push_back(meadow.take());

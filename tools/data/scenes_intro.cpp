@@ -12,8 +12,6 @@ namespace {
 
 using namespace atlas;
 
-float ease(float t) { return smoothstep(0.0f, 1.0f, t); }
-
 sw::Light keyedDirectional(Vec3 shine, const std::function<Rgb(float)>& colour, float lastFrame, int step) {
     sw::Light light = directional(shine, {});
     light.colour = {sampled([&](float f) { return colour(f).r; }, lastFrame, step),

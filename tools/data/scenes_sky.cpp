@@ -12,8 +12,6 @@ namespace {
 
 using namespace atlas;
 
-float ease(float t) { return smoothstep(0.0f, 1.0f, t); }
-
 // A cumulus of several puffs around `centre`: a wide flat-bottomed base, a heap above.
 void cumulus(MeshBuilder& mesh, Vec3 centre, float size, Random& random) {
     const int puffs = 4 + random.below(4);
