@@ -161,25 +161,32 @@ void paintBackdrop(int width, int height) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-void drawStroke(float a, float b, float z, float theta, float d) {
+StrokeQuad strokeQuad(float a, float b, float z, float theta, float d) {
     const double cd = static_cast<float>(std::cos(static_cast<double>(theta)) * d);
     const double sd = static_cast<float>(std::sin(static_cast<double>(theta)) * d);
     const double ad = a;
     const double bd = b;
-    const double zd = z;
     // The brush's 32-texel rows lie across the stroke, its 128 rows along it; the centre
     // is 56·D from the t = 0 end and 72·D from the t = 1 end.
+    return StrokeQuad{{ad - 16.0 * cd + 56.0 * sd, ad + 16.0 * cd + 56.0 * sd, ad + 16.0 * cd - 72.0 * sd,
+                       ad - 16.0 * cd - 72.0 * sd},
+                      {bd - 56.0 * cd - 16.0 * sd, bd - 56.0 * cd + 16.0 * sd, bd + 72.0 * cd + 16.0 * sd,
+                       bd + 72.0 * cd - 16.0 * sd},
+                      static_cast<double>(z)};
+}
+
+void emitStrokeQuad(const StrokeQuad& q) {
+    static constexpr float s[4] = {0.0f, 1.0f, 1.0f, 0.0f};
+    static constexpr float t[4] = {0.0f, 0.0f, 1.0f, 1.0f};
     glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3d(ad - 16.0 * cd + 56.0 * sd, bd - 56.0 * cd - 16.0 * sd, zd);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3d(ad + 16.0 * cd + 56.0 * sd, bd - 56.0 * cd + 16.0 * sd, zd);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3d(ad + 16.0 * cd - 72.0 * sd, bd + 72.0 * cd + 16.0 * sd, zd);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3d(ad - 16.0 * cd - 72.0 * sd, bd + 72.0 * cd - 16.0 * sd, zd);
+    for (int k = 0; k < 4; ++k) {
+        glTexCoord2f(s[k], t[k]);
+        glVertex3d(q.x[k], q.y[k], q.z);
+    }
     glEnd();
 }
+
+void drawStroke(float a, float b, float z, float theta, float d) { emitStrokeQuad(strokeQuad(a, b, z, theta, d)); }
 
 void drawPlannedStrokes() {
     const PainterlyState& s = painterlyState();

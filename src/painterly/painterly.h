@@ -115,4 +115,15 @@ void drawPlannedStrokes();
 // One brush quad: centre (a, b), depth z, angle theta (radians), size d.
 void drawStroke(float a, float b, float z, float theta, float d);
 
+// The four corners drawStroke sends (texture corners (0,0), (1,0), (1,1), (0,1) in this
+// order), and the GL calls that send them: drawStroke is the two together. Kept apart so
+// a benchmark can replay a frame's strokes without redoing their arithmetic.
+struct StrokeQuad {
+    double x[4];
+    double y[4];
+    double z;
+};
+StrokeQuad strokeQuad(float a, float b, float z, float theta, float d);
+void emitStrokeQuad(const StrokeQuad& quad);
+
 }  // namespace painterly

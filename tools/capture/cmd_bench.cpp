@@ -147,7 +147,10 @@ int runBench(int argc, char** argv) {
             if (due.scene != nullptr) due.scene->render(due.frame);
         });
         const GLuint backdropList = record([&] { painterly::paintBackdrop(width, height); });
-        const GLuint strokeList = record([&] { painterly::drawPlannedStrokes(); });
+        std::vector<painterly::StrokeQuad> quads;
+        for (const painterly::StrokeArgs& k : paint.strokes) {
+            quads.push_back(painterly::strokeQuad(k.x, k.y, k.depth, k.angle, k.size));
+        }
         const GLuint captionList = record([&] { show::drawCaptions(show::captions(), t); });
 
         glFinish();
@@ -169,7 +172,14 @@ int runBench(int argc, char** argv) {
         glReadPixels(0, 0, painterly::CaptureWidth, painterly::CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, readBuffer.data());
         glCallList(backdropList);
         glBindTexture(GL_TEXTURE_2D, paint.StrokeTexture);
-        glCallList(strokeList);
+        for (int i = 0; i < painterly::StrokeCount; ++i) {
+            const painterly::StrokeArgs& k = paint.strokes[i];
+            glColor4f(k.red, k.green, k.blue, 1.0f);
+            painterly::emitStrokeQuad(quads[i]);
+        }
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
         glMatrixMode(GL_TEXTURE);
         glScalef(1.0f, -0.001953125f, 1.0f);
         glEnable(GL_TEXTURE_2D);
@@ -189,7 +199,6 @@ int runBench(int argc, char** argv) {
 
         glDeleteLists(sceneList, 1);
         glDeleteLists(backdropList, 1);
-        glDeleteLists(strokeList, 1);
         glDeleteLists(captionList, 1);
         std::fprintf(stderr, "\rframe %d/%d", k + 1, frames);
     }
