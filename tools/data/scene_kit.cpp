@@ -84,20 +84,6 @@ sw::Track linear(float value0, float slopePerFrame, int lastFrame) {
     return track;
 }
 
-sw::Track through(const std::vector<std::pair<int, float>>& points) {
-    sw::Track track;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const std::size_t a = i == 0 ? 0 : i - 1;
-        const std::size_t b = std::min(points.size() - 1, i + 1);
-        float slope = 0.0f;
-        if (b != a) slope = (points[b].second - points[a].second) / static_cast<float>(points[b].first - points[a].first);
-        if (i == 0 || i + 1 == points.size()) slope = 0.0f;  // ease in and out at the ends
-        const int span = i == 0 ? points[0].first : points[i].first - points[i - 1].first;
-        track.keys.push_back({points[i].second, slope, static_cast<std::uint16_t>(span)});
-    }
-    return track;
-}
-
 sw::Camera camera(const VectorPath& eye, const VectorPath& target, float lastFrame, int step, float fieldOfView) {
     return camera(eye, target, [](float) { return Vec3{0.0f, 1.0f, 0.0f}; }, lastFrame, step, fieldOfView);
 }

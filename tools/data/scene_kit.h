@@ -69,9 +69,6 @@ std::array<sw::Track, 3> sampledBetween(const VectorPath& path, int from, int to
 // value0 + slope x frame as two keys (frame 0 and lastFrame): exact for a straight drift.
 sw::Track linear(float value0, float slopePerFrame, int lastFrame);
 
-// A track through (frame, value) points with Catmull-Rom slopes; frames increasing.
-sw::Track through(const std::vector<std::pair<int, float>>& points);
-
 std::array<sw::Track, 3> constant(Vec3 v);
 
 // ---- Camera and lights ----
@@ -125,7 +122,6 @@ public:
 
     std::size_t vertexCount() const { return mesh_.vertices.size(); }
     std::size_t polygonCount() const { return mesh_.polygons.size(); }
-    Vec3 restPosition(std::uint16_t v) const { return rest_[v]; }
     sw::Mesh take() { return std::move(mesh_); }
 
 private:

@@ -68,8 +68,8 @@ sw::SceneDesc buildTrees() {
     // Trees on a jittered grid, none on the camera's way. Each tree is its own mesh, so
     // no mesh comes near the vertex limit.
     Random random(53);
-    for (float gz = -110.0f; gz <= 110.0f; gz += 11.0f) {
-        for (float gx = -100.0f; gx <= 100.0f; gx += 11.0f) {
+    for (float gz = -110.0f; gz <= 110.0f; gz += 12.0f) {
+        for (float gx = -100.0f; gx <= 100.0f; gx += 12.0f) {
             const float x = gx + random.range(-3.5f, 3.5f), z = gz + random.range(-3.5f, 3.5f);
             const float kind = random.uniform();
             const std::uint32_t seed = random.next();

@@ -68,7 +68,7 @@ sw::SceneDesc buildClouds() {
 
     scene.lights.push_back(directional(sunShine, {1.0f, 0.97f, 0.9f}));
     // Blue light from below for the undersides, a little from the sky above.
-    scene.lights.push_back(directional({0.0f, 1.0f, 0.0f}, {0.26f, 0.32f, 0.48f}));
+    scene.lights.push_back(directional({0.0f, 1.0f, 0.0f}, {0.36f, 0.41f, 0.56f}));
     scene.lights.push_back(directional({0.0f, -1.0f, 0.0f}, {0.12f, 0.13f, 0.16f}));
     return scene;
 }

@@ -225,7 +225,7 @@ void branch(MeshBuilder& mesh, Vec3 base, Vec3 direction, float length, float ra
             Random& random) {
     const Vec3 tip = base + direction * length;
     const float tipRadius = radius * 0.62f;
-    cylinder(mesh, style.barkTile, base, tip, radius, tipRadius, level == 0 ? 7 : 5);
+    cylinder(mesh, style.barkTile, base, tip, radius, tipRadius, level == 0 ? 7 : (level == 1 ? 5 : 4));
     if (level >= style.depth) {
         const float size = style.leafSize * random.range(0.8f, 1.25f);
         blob(mesh, style.leafTile, tip + Vec3{0.0f, size * 0.3f, 0.0f}, {size, size * 0.8f, size}, random.next(), 0.5f);
