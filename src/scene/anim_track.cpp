@@ -13,11 +13,13 @@ bool AnimTrack::read(ByteReader& in) {
     if (count == 0) {
         constant_ = true;
         constantValue_ = decode(ByteReader::u16At(body));
-        keys_.clear();
+        keys_.reset();
+        keyCount_ = 0;
     } else {
         constant_ = false;
-        keys_.resize(count);
-        for (AnimKey& key : keys_) {
+        keys_ = std::make_unique<AnimKey[]>(count);
+        keyCount_ = count;
+        for (AnimKey& key : std::span<AnimKey>(keys_.get(), count)) {
             key.value = ByteReader::u16At(body);
             key.tangent = ByteReader::u16At(body + 2);
             key.span = ByteReader::u16At(body + 4);
@@ -32,8 +34,8 @@ bool AnimTrack::read(ByteReader& in) {
 double AnimTrack::evaluate(float frame) {
     if (constant_) return constantValue_;
 
-    const AnimKey* keys = keys_.data();
-    const std::uint32_t count = static_cast<std::uint32_t>(keys_.size());  // at most 65535
+    const AnimKey* keys = keys_.get();
+    const std::uint32_t count = keyCount_;  // at most 65535
     std::uint32_t cursor = cursor_;
     std::int64_t start = segmentStart_;
     // Frame counts and the float frame compare exactly as doubles. A frame equal to a
@@ -50,7 +52,7 @@ double AnimTrack::evaluate(float frame) {
         start -= keys[cursor].span;
     }
     cursor_ = static_cast<std::uint16_t>(cursor);
-    segmentStart_ = start;
+    segmentStart_ = static_cast<std::uint32_t>(start);  // 0 .. 65535 × 65535
 
     const PackedScalarTable& table = packedScalarTable();
     if (cursor == count) return decode(table, keys[count - 1].value);

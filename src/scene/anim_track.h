@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "scene/byte_reader.h"
@@ -37,20 +39,24 @@ public:
 
     bool isConstant() const { return constant_; }
     float constantValue() const { return constantValue_; }
-    std::size_t keyCount() const { return keys_.size(); }
-    const std::vector<AnimKey>& keys() const { return keys_; }
+    std::size_t keyCount() const { return keyCount_; }
+    std::span<const AnimKey> keys() const { return {keys_.get(), keyCount_}; }
     std::size_t cursor() const { return cursor_; }
-    // 64-bit: the spans of 65535 keys can add up to more than a 32-bit int holds.
-    std::int64_t segmentStart() const { return segmentStart_; }
+    // Unsigned 32-bit: the spans of 65535 keys add up to at most 65535 × 65535 frames,
+    // more than a signed 32-bit int holds but less than 2^32.
+    std::uint32_t segmentStart() const { return segmentStart_; }
 
 private:
-    // Ordered to pack into 40 bytes: a static mesh holds six tracks per vertex.
-    std::vector<AnimKey> keys_;
-    std::int64_t segmentStart_ = 0;  // frame of key cursor_ - 1 (0 when cursor_ is 0)
+    // Packed into 24 bytes: a static mesh holds six tracks per vertex, and the show's
+    // scenes hold about 90,000 vertices.
+    std::unique_ptr<AnimKey[]> keys_;
+    std::uint32_t segmentStart_ = 0;  // frame of key cursor_ - 1 (0 when cursor_ is 0)
     float constantValue_ = 0.0f;
-    std::uint16_t cursor_ = 0;       // index of the key that ends the current segment
+    std::uint16_t keyCount_ = 0;
+    std::uint16_t cursor_ = 0;        // index of the key that ends the current segment
     bool constant_ = true;
 };
+static_assert(sizeof(AnimTrack) <= 24, "six tracks a vertex: keep a track small");
 
 struct VisibilityKey {
     std::uint8_t visible = 1;     // 0 hidden, anything else shown
