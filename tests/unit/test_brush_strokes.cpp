@@ -3,6 +3,7 @@
 // phase 0, where strokes may lie and how large they are, colour and angle sampling, and
 // the fast planning against the step-by-step version.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -314,7 +315,7 @@ TEST(StrokeDump, PrintsTheExactArgumentsOfEveryStroke) {
     std::mt19937 rng(12);
     randomCapture(1, rng);
     const std::uint8_t* c = painterlyState().CaptureImage;
-    const std::string path = (std::filesystem::temp_directory_path() / "painterly_strokes_dump.raw").string();
+    const std::string path = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_painterly_strokes_dump.raw")).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c), painterly::CaptureBytes);
     painterly::computeOrientationField();
     const float phase = 1234.567f;

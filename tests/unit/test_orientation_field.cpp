@@ -3,6 +3,7 @@
 // smoothing pass's operand order, the final field of simple pictures, and the fast
 // code paths against the step-by-step version on many captures.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -345,7 +346,7 @@ TEST(OrientationField, BordersOfAllFourPlanesStayZero) {
 // ---------------------------------------------------------------------------------------
 
 std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = (std::filesystem::temp_directory_path() / name).string();
+    const std::string path = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -2,6 +2,7 @@
 // The sunmarrow-scene tool as other tools use it: exact JSON for info and eval, exit
 // status 0, 1 and 2, and cursors that move back and forth as frames are asked.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/wait.h>
 
@@ -32,7 +33,7 @@ std::string slurp(const std::string& path) {
 const std::string tool = SUNMARROW_BINARY_DIR "/sunmarrow-scene";
 
 ToolRun run(const std::string& args) {
-    const std::string errPath = ::testing::TempDir() + "inspector_stderr.txt";
+    const std::string errPath = ::testing::TempDir() + std::to_string(getpid()) + "_inspector_stderr.txt";
     ToolRun result;
     std::FILE* pipe = popen((tool + " " + args + " 2>" + errPath).c_str(), "r");
     if (pipe == nullptr) return result;
@@ -48,7 +49,8 @@ ToolRun run(const std::string& args) {
 w::Track constant(float value) { return w::Track{value, {}}; }
 
 std::string writeFixture(const std::string& name, const w::Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    // Each test case runs in its own process, possibly beside another: names carry the pid.
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);

@@ -3,6 +3,7 @@
 // each structure, and random scenes that load back as the same model, whole or cut
 // short at any byte.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
@@ -263,7 +264,7 @@ TEST(WriterRoundTrip, RandomScenesLoadBackEqual) {
 
 TEST(WriterRoundTrip, ThroughAFile) {
     const w::SceneDesc desc = RandomScenes(7).next();
-    const std::string path = ::testing::TempDir() + "writer_round_trip.csi";
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_writer_round_trip.csi";
     ASSERT_TRUE(w::writeSceneFile(path.c_str(), desc));
     std::FILE* stream = std::fopen(path.c_str(), "rb");
     ASSERT_NE(stream, nullptr);
