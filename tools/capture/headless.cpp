@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <png.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -72,7 +73,9 @@ HeadlessShow::HeadlessShow(int width, int height) : width_(width), height_(heigh
     host.viewWidth = hostViewWidth;
     host.viewHeight = hostViewHeight;
     show::setShowHost(host);
+    const auto start = std::chrono::steady_clock::now();
     show::initShow();
+    setupMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 HeadlessShow::~HeadlessShow() {

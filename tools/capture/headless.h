@@ -34,11 +34,15 @@ public:
     // Whether the show asked to end (after its last second).
     bool quitRequested() const;
 
+    // How long initShow took, in milliseconds (the player's loading time).
+    double setupMs() const { return setupMs_; }
+
 private:
     int width_;
     int height_;
     SDL_Window* window_ = nullptr;
     void* context_ = nullptr;
+    double setupMs_ = 0.0;
 };
 
 // "640x480" → 640, 480; false for anything else or sizes outside 16..8192.
