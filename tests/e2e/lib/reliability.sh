@@ -12,8 +12,8 @@ rel_pick_binaries() {
         BIN_DIR=$(cd "$asan" && pwd)
     fi
     local exe
-    for exe in sunmarrow sunmarrow-capture sunmarrow-data; do
-        [ -x "$BIN_DIR/$exe" ] || [ -x "$BUILD_DIR/$exe" ] || { echo "FAIL: $exe is not built"; exit 1; }
+    for exe in sunmarrow sunmarrow-capture; do
+        [ -x "$BIN_DIR/$exe" ] || { echo "FAIL: $BIN_DIR/$exe is not built"; exit 1; }
     done
     echo "binaries: $BIN_DIR"
 }
@@ -29,6 +29,14 @@ rel_sanitizer_env() {
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}halt_on_error=1:detect_leaks=1:log_path=$REL_SAN/asan"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:print_stacktrace=1:log_path=$REL_SAN/ubsan"
     export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$supp:print_suppressions=0"
+    # Sanitized binaries keep their shared libraries mapped to the end (see
+    # tests/sanitizer/keep_modules.c); the test command preloads that already.
+    if ldd "$BIN_DIR/sunmarrow" 2>/dev/null | grep -q libasan && [[ "${LD_PRELOAD:-}" != *keep_modules* ]]; then
+        if cc -shared -fPIC -o "$E2E_TMP/keep_modules.so" "$SOURCE_DIR/tests/sanitizer/keep_modules.c" 2>/dev/null; then
+            export LD_PRELOAD="$E2E_TMP/keep_modules.so${LD_PRELOAD:+:$LD_PRELOAD}"
+            export ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0"
+        fi
+    fi
 }
 
 # rel_sanitizer_clean WHAT: a check that no sanitizer report was written since the last
@@ -50,10 +58,16 @@ rel_sanitizer_clean() {
     fi
 }
 
-# rel_good_data: REL_DATA is a folder of the default data set, generated once per build
-# folder and generator binary (the music takes a while to encode); concurrent scripts
-# wait for each other's generation.
+# rel_good_data: REL_DATA is a folder of the default data set: the suite's own
+# (SUNMARROW_TEST_DATA) when it is there, else one generated once per build folder and
+# generator binary (the music takes a while to encode); concurrent scripts wait for
+# each other's generation.
 rel_good_data() {
+    if [ -n "${SUNMARROW_TEST_DATA:-}" ] && [ -f "$SUNMARROW_TEST_DATA/sunmarrow.mp3" ]; then
+        REL_DATA=$SUNMARROW_TEST_DATA
+        rel_check_data
+        return
+    fi
     local cache=$BUILD_DIR/e2e-data
     local gen=$BUILD_DIR/sunmarrow-data
     [ -x "$gen" ] || gen=$BIN_DIR/sunmarrow-data
@@ -61,6 +75,7 @@ rel_good_data() {
     (
         flock 9
         if [ ! -f "$cache/stamp" ] || [ "$gen" -nt "$cache/stamp" ]; then
+            [ -x "$gen" ] || { echo "FAIL: sunmarrow-data is not built"; exit 1; }
             rm -rf "$cache/data" "$cache/stamp"
             # The generator's own sanitizer findings are its suite's business, not ours.
             ASAN_OPTIONS=detect_leaks=0 "$gen" --out "$cache/data" >"$cache/generate.log" 2>&1 || {
@@ -72,6 +87,10 @@ rel_good_data() {
         fi
     ) 9>"$cache/lock" || exit 1
     REL_DATA=$cache/data
+    rel_check_data
+}
+
+rel_check_data() {
     local f
     for f in texter4.raw texture.raw texture_flowers.raw stroke4_A_32_128.raw sunmarrow.mp3 \
         intro1.csi intro2.csi intro3.csi intro4.csi trees.csi clouds.csi bird2.csi flowers.csi moon.csi; do
