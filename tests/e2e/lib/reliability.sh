@@ -99,12 +99,13 @@ rel_check_data() {
 }
 
 # rel_launch_player DIR OUT_PREFIX [VAR=VALUE...]: starts the player in working
-# directory DIR with the extra environment; stdout and stderr go to OUT_PREFIX.out and
-# OUT_PREFIX.err. PLAYER_PID is its process id.
+# directory DIR with the extra environment (and the niceness REL_NICE, default 0);
+# stdout and stderr go to OUT_PREFIX.out and OUT_PREFIX.err. PLAYER_PID is its id.
 rel_launch_player() {
     local dir=$1 prefix=$2
     shift 2
-    (cd "$dir" && exec env SDL_AUDIODRIVER=dummy "$@" "$BIN_DIR/sunmarrow" >"$prefix.out" 2>"$prefix.err") &
+    (cd "$dir" && exec nice -n "${REL_NICE:-0}" env SDL_AUDIODRIVER=dummy "$@" "$BIN_DIR/sunmarrow" \
+        >"$prefix.out" 2>"$prefix.err") &
     PLAYER_PID=$!
     E2E_PIDS+=("$PLAYER_PID")
 }
