@@ -39,19 +39,19 @@ rel_sanitizer_env() {
     fi
 }
 
-# rel_sanitizer_clean WHAT: a check that no sanitizer report was written since the last
-# call; the reports found are shown and then moved aside.
+# rel_sanitizer_clean WHAT [DIR]: a check that no sanitizer report was written into DIR
+# (default $REL_SAN) since the last call; the reports found are shown and moved aside.
 rel_sanitizer_clean() {
-    local reports
-    reports=$(find "$REL_SAN" -maxdepth 1 -type f 2>/dev/null | sort)
+    local dir=${2:-$REL_SAN} reports
+    reports=$(find "$dir" -maxdepth 1 -type f 2>/dev/null | sort)
     if [ -n "$reports" ]; then
         local r
         for r in $reports; do
             echo "--- sanitizer report $r"
             head -60 "$r"
         done
-        mkdir -p "$REL_SAN/seen"
-        mv $reports "$REL_SAN/seen/"
+        mkdir -p "$dir/seen"
+        mv $reports "$dir/seen/"
         e2e_check "$1: no sanitizer report" "$(echo "$reports" | wc -l) reports" "0 reports"
     else
         e2e_check "$1: no sanitizer report" "0 reports" "0 reports"
