@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/form_apart.h"
 #include "platform/gtk_ui.h"
 #include "platform/quit_signal.h"
 #include "platform/settings_picture.h"
@@ -183,6 +184,18 @@ void setTabOrder(GtkForm& form, GtkBuilder* builder) {
     g_list_free(chain);
 }
 
+// Shown from a child process, the form names the player as its owner process, so the
+// desktop (and whoever looks for the player's windows) finds it as the player's.
+void nameOwner(GtkWindow* window) {
+    const int owner = formOwnerProcess();
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window));
+    if (owner <= 0 || gdkWindow == nullptr) return;
+    const gulong pid = static_cast<gulong>(owner);
+    gdk_property_change(gdkWindow, gdk_atom_intern_static_string("_NET_WM_PID"),
+                        gdk_atom_intern_static_string("CARDINAL"), 32, GDK_PROP_MODE_REPLACE,
+                        reinterpret_cast<const guchar*>(&pid), 1);
+}
+
 }  // namespace
 
 std::intptr_t runSettingsForm(int templateId, DialogProc proc, std::intptr_t param) {
@@ -219,6 +232,7 @@ std::intptr_t runSettingsForm(int templateId, DialogProc proc, std::intptr_t par
     const bool focusFirst = form.init();
     if (!form.ended()) {
         gtk_widget_show_all(GTK_WIDGET(window));
+        nameOwner(window);
         gtk_window_present(window);
         // Without the procedure's word no control has the focus: the first Tab
         // reaches the first control of the tab order.

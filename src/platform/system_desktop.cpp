@@ -13,6 +13,7 @@
 #include "platform/gtk_ui.h"
 #include "platform/key_codes.h"
 #include "platform/quit_signal.h"
+#include "platform/form_apart.h"
 #include "platform/settings_form.h"
 #include "platform/tick_clock.h"
 
@@ -120,11 +121,11 @@ public:
     }
 
     void messageBox(const char* text, const char* caption, MessageIcon icon) override {
-        showNotice(text, caption, icon);
+        showNoticeApart(text, caption, icon);
     }
 
     std::intptr_t dialogBox(Instance, int templateId, DialogProc proc, std::intptr_t param) override {
-        return runSettingsForm(templateId, proc, param);
+        return runSettingsFormApart(templateId, proc, param);
     }
 
     bool registerClass(const WindowClass& windowClass) override {
