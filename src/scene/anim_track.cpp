@@ -11,12 +11,10 @@ bool AnimTrack::read(ByteReader& in) {
     const std::uint8_t* body = in.take(count == 0 ? 2 : 6 * static_cast<std::size_t>(count));
     if (body == nullptr) return false;
     if (count == 0) {
-        constant_ = true;
-        constantValue_ = decode(ByteReader::u16At(body));
+        word_ = std::bit_cast<std::uint32_t>(decode(ByteReader::u16At(body)));
         keys_.reset();
         keyCount_ = 0;
     } else {
-        constant_ = false;
         keys_ = std::make_unique<AnimKey[]>(count);
         keyCount_ = count;
         for (AnimKey& key : std::span<AnimKey>(keys_.get(), count)) {
@@ -27,17 +25,17 @@ bool AnimTrack::read(ByteReader& in) {
         }
     }
     cursor_ = 0;
-    segmentStart_ = 0;
+    if (count != 0) word_ = 0;  // segment start
     return true;
 }
 
 double AnimTrack::evaluate(float frame) {
-    if (constant_) return constantValue_;
+    if (keyCount_ == 0) return std::bit_cast<float>(word_);
 
     const AnimKey* keys = keys_.get();
     const std::uint32_t count = keyCount_;  // at most 65535
     std::uint32_t cursor = cursor_;
-    std::int64_t start = segmentStart_;
+    std::int64_t start = word_;
     // Frame counts and the float frame compare exactly as doubles. A frame equal to a
     // key's position belongs to the segment that starts there, so zero spans are
     // passed over. The walk back is written as "not at or after" so that a NaN frame
@@ -52,7 +50,7 @@ double AnimTrack::evaluate(float frame) {
         start -= keys[cursor].span;
     }
     cursor_ = static_cast<std::uint16_t>(cursor);
-    segmentStart_ = static_cast<std::uint32_t>(start);  // 0 .. 65535 × 65535
+    word_ = static_cast<std::uint32_t>(start);  // 0 .. 65535 × 65535
 
     const PackedScalarTable& table = packedScalarTable();
     if (cursor == count) return decode(table, keys[count - 1].value);

@@ -4,6 +4,7 @@
 // frames. Keys stay packed as read (6 bytes each) and are decoded when evaluated.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,26 +38,25 @@ public:
     // frame: the cursor is a cache that moves forward or back to the segment asked for.
     double evaluate(float frame);
 
-    bool isConstant() const { return constant_; }
-    float constantValue() const { return constantValue_; }
+    bool isConstant() const { return keyCount_ == 0; }
+    float constantValue() const { return isConstant() ? std::bit_cast<float>(word_) : 0.0f; }
     std::size_t keyCount() const { return keyCount_; }
     std::span<const AnimKey> keys() const { return {keys_.get(), keyCount_}; }
     std::size_t cursor() const { return cursor_; }
     // Unsigned 32-bit: the spans of 65535 keys add up to at most 65535 × 65535 frames,
     // more than a signed 32-bit int holds but less than 2^32.
-    std::uint32_t segmentStart() const { return segmentStart_; }
+    std::uint32_t segmentStart() const { return isConstant() ? 0 : word_; }
 
 private:
-    // Packed into 24 bytes: a static mesh holds six tracks per vertex, and the show's
-    // scenes hold about 90,000 vertices.
+    // Packed into 16 bytes: a static mesh holds six tracks per vertex, and the show's
+    // scenes hold about 90,000 vertices. A constant track has no segment and a keyed
+    // one no constant, so one word holds whichever the track has.
     std::unique_ptr<AnimKey[]> keys_;
-    std::uint32_t segmentStart_ = 0;  // frame of key cursor_ - 1 (0 when cursor_ is 0)
-    float constantValue_ = 0.0f;
-    std::uint16_t keyCount_ = 0;
-    std::uint16_t cursor_ = 0;        // index of the key that ends the current segment
-    bool constant_ = true;
+    std::uint32_t word_ = 0;     // constant: the value's bits; keyed: frame of key cursor_ - 1
+    std::uint16_t keyCount_ = 0;  // 0: constant
+    std::uint16_t cursor_ = 0;    // index of the key that ends the current segment
 };
-static_assert(sizeof(AnimTrack) <= 24, "six tracks a vertex: keep a track small");
+static_assert(sizeof(AnimTrack) <= 16, "six tracks a vertex: keep a track small");
 
 struct VisibilityKey {
     std::uint8_t visible = 1;     // 0 hidden, anything else shown
