@@ -36,7 +36,9 @@ struct Built {
 };
 
 const std::vector<Built*>& builtScenes() {
-    static const std::vector<Built*> all = [] {
+    // Built once and kept to the end of the process (never destroyed, so the leak check
+    // at exit still finds every scene through this reference).
+    static const std::vector<Built*>& all = *new std::vector<Built*>([] {
         std::vector<Built*> list;
         for (const SceneJob& job : sceneJobs()) {
             auto* b = new Built{&job, job.build(), {}, {}, {}};
@@ -45,7 +47,7 @@ const std::vector<Built*>& builtScenes() {
             list.push_back(b);
         }
         return list;
-    }();
+    }());
     return all;
 }
 
