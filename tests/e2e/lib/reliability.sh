@@ -110,19 +110,41 @@ rel_launch_player() {
     E2E_PIDS+=("$PLAYER_PID")
 }
 
-# rel_player_window SECONDS: accepts the settings form as a windowed run when the player
-# shows one, then prints the id of the player's window titled "Tessaly - Sunmarrow".
+# rel_children PID: the process ids whose parent is PID (from /proc, no tools needed).
+rel_children() {
+    local f stat ppid
+    for f in /proc/[0-9]*/stat; do
+        { stat=$(<"$f"); } 2>/dev/null || continue
+        read -r _ ppid _ <<<"${stat##*) }"
+        if [ "$ppid" = "$1" ]; then
+            f=${f#/proc/}
+            echo "${f%/stat}"
+        fi
+    done
+}
+
+# rel_player_window SECONDS: prints the id of the player's window titled "Tessaly -
+# Sunmarrow". A settings form on the way (shown by the player or by a child process of
+# it) is answered with REL_DIALOG_KEYS, by default a windowed run with the form's other
+# marks (Tab to "Fullscreen", clear it, Enter).
 rel_player_window() {
-    local limit=$1 id i
-    if declare -F e2e_answer_dialog >/dev/null; then
-        e2e_answer_dialog Tab Tab space Return >&2
-    fi
+    local limit=$1 id i pid answered=
     for ((i = 0; i < limit * 10; i++)); do
-        for id in $(xdotool search --onlyvisible --pid "$PLAYER_PID" 2>/dev/null); do
-            if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Tessaly - Sunmarrow" ]; then
-                echo "$id"
-                return 0
-            fi
+        for pid in "$PLAYER_PID" $(rel_children "$PLAYER_PID"); do
+            for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+                if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Tessaly - Sunmarrow" ]; then
+                    echo "$id"
+                    return 0
+                fi
+                if [[ " $answered " != *" $id "* ]]; then
+                    answered="$answered $id"
+                    sleep 0.3
+                    xdotool windowactivate --sync "$id" >/dev/null 2>&1
+                    sleep 0.2
+                    # shellcheck disable=SC2086
+                    xdotool key --delay 50 ${REL_DIALOG_KEYS:-Tab Tab space Return} >/dev/null 2>&1
+                fi
+            done
         done
         kill -0 "$PLAYER_PID" 2>/dev/null || return 1
         sleep 0.1
