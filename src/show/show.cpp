@@ -62,9 +62,25 @@ const std::array<CaptionStrip, CaptionRowCount>& captions() {
     return state ? state->captions : none;
 }
 
-media::RawTexture* captionTexture() { return state ? state->captionTexture : nullptr; }
 
 void setFrameProbe(void (*probe)(FrameStage)) { frameProbe = probe; }
+
+void beginCaptionPass() {
+    // Texture rows counted from the top of the band, additive blending over the
+    // finished picture, the whole window as the unit square.
+    glMatrixMode(GL_TEXTURE);
+    glScalef(1.0f, -0.001953125f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    if (state) state->captionTexture->bind();
+}
 
 DueScene dueScene(double elapsed) {
     const float t = static_cast<float>(elapsed - 4.0);
@@ -155,21 +171,7 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     painterly::paintFrame(width, height, strokeMs);
     mark(FrameStage::painted);
 
-    // Caption pass: texture rows counted from the top of the band, additive blending
-    // over the finished picture, the whole window as the unit square.
-    glMatrixMode(GL_TEXTURE);
-    glScalef(1.0f, -0.001953125f, 1.0f);
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    s.captionTexture->bind();
-
+    beginCaptionPass();
     drawCaptions(s.captions, t);
     mark(FrameStage::captionsDrawn);
 }

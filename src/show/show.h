@@ -56,8 +56,13 @@ struct DueScene {
 };
 DueScene dueScene(double elapsed);
 
-// The caption table and texture as the set-up built them (null texture before set-up).
+// The caption pass's GL state, set by drawShowFrame after the painterly picture: the
+// texture matrix scaled by (1, -1/512, 1), texturing on, depth test off, the 0..1
+// orthographic projection, identity model-view, additive blending, the caption texture
+// bound. Public so that a replay of a frame's drawing sets exactly the same state.
+void beginCaptionPass();
+
+// The caption table as the set-up built it (all zero before set-up).
 const std::array<CaptionStrip, CaptionRowCount>& captions();
-media::RawTexture* captionTexture();
 
 }  // namespace show
