@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/app_window.h"
 #include "show/show.h"
 
 namespace capture {
@@ -19,15 +20,13 @@ namespace {
 // The host's view of the virtual clock and window: plain globals, since the show
 // calls plain functions.
 double currentElapsed = 0.0;
-std::int32_t viewW = 640;
-std::int32_t viewH = 480;
 bool quitFlag = false;
 
 void hostRequestQuit() { quitFlag = true; }
 bool hostMusicOff() { return false; }
 std::int32_t hostStrokeClock() { return static_cast<std::int32_t>(std::llround(currentElapsed * 1000.0)); }
-std::int32_t hostViewWidth() { return viewW; }
-std::int32_t hostViewHeight() { return viewH; }
+std::int32_t hostViewWidth() { return shell::viewWidth; }
+std::int32_t hostViewHeight() { return shell::viewHeight; }
 
 }  // namespace
 
@@ -55,16 +54,9 @@ HeadlessShow::HeadlessShow(int width, int height) : width_(width), height_(heigh
     SDL_GL_MakeCurrent(window_, context_);
     SDL_GL_SetSwapInterval(0);
 
-    viewW = width;
-    viewH = height;
     quitFlag = false;
-    // The view as the player's window set-up leaves it.
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    // The view as the player's window set-up leaves it, by the player's own code.
+    shell::resizeView(width, height);
 
     show::ShowHost host;
     host.requestQuit = hostRequestQuit;
