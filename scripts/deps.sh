@@ -9,6 +9,7 @@ packages=(
   libpng-dev libfreetype-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
+  desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,7 @@
 #include "platform/file_path.h"
 
+#include "platform/data_folder.h"
+
 namespace platform {
 
 std::string hostPath(const char* path) {
@@ -7,7 +9,7 @@ std::string hostPath(const char* path) {
     for (char& c : result) {
         if (c == '\\') c = '/';
     }
-    return result;
+    return inDataFolder(std::move(result));  // "data/..." leads to the chosen data folder
 }
 
 std::FILE* openFile(const char* path, const char* mode) {

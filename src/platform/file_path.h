@@ -8,7 +8,8 @@
 
 namespace platform {
 
-// The path as this system spells it: every '\' replaced by '/'.
+// The path as this system spells it: every '\' replaced by '/', and a leading "data/"
+// led into the data folder in use (platform/data_folder.h).
 std::string hostPath(const char* path);
 
 // std::fopen of hostPath(path); null when the file cannot be opened (or path is null).

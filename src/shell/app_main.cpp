@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include "shell/app_window.h"
+#include "shell/command_line.h"
 #include "shell/desktop_access.h"
 #include "shell/keyboard.h"
 #include "shell/settings_dialog.h"
@@ -69,7 +70,7 @@ void requestQuit() {
 
 bool isMusicOn() { return appWindow.settings.music; }
 
-int appMain(platform::Instance instance) {
+int appMain(platform::Instance instance, const RunOptions* options) {
     platform::Desktop& d = desktop();
     const AppIdentity identity{instance, windowClassName};
 
@@ -82,8 +83,12 @@ int appMain(platform::Instance instance) {
     appWindow.settings.fullscreen = false;
     appWindow.settings.music = true;
 
-    // Its result tells nothing: when the form cannot be shown the defaults stand.
-    d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
+    if (options != nullptr) {
+        answerSettingsForm(*options);  // the command line answers the form, unseen
+    } else {
+        // Its result tells nothing: when the form cannot be shown the defaults stand.
+        d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
+    }
     if (d.takeQuitSignal()) {
         // Interrupted while the user was choosing: nothing was opened, nothing to close.
         appWindow.identity = nullptr;

@@ -11,6 +11,8 @@
 
 namespace shell {
 
+struct RunOptions;
+
 // Set once the window class is registered; cleared by requestQuit and by a failed
 // window creation. Another cycle starts after teardown while it holds.
 extern bool keepRunning;
@@ -18,8 +20,9 @@ extern bool keepRunning;
 extern bool wantFullscreen;
 
 // Runs the whole program; 0 after a run (also after a failed window creation or show
-// set-up), -1 when the window class cannot be registered.
-int appMain(platform::Instance instance);
+// set-up), -1 when the window class cannot be registered. With options (the command
+// line's) the settings form is answered by them instead of being shown.
+int appMain(platform::Instance instance, const RunOptions* options = nullptr);
 
 // Queues the quit marker for the window and clears keepRunning; the loop ends when it
 // fetches the marker, after the frame in progress.

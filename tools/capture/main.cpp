@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "capture_commands.h"
+#include "platform/data_folder.h"
 
 int main(int argc, char** argv) {
+    platform::chooseDataFolder();  // the working directory's data/, else the installed set
     if (argc >= 2) {
         for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
             if (std::strcmp(argv[1], c->name) == 0) return c->run(argc - 2, argv + 2);
