@@ -67,5 +67,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg")
+# SDL opens the GL and EGL libraries itself at run time, so no link names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1")
+# ffmpeg for sunmarrow-capture video; DejaVu for sunmarrow-data's captions.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, fonts-dejavu-core")
 include(CPack)

@@ -33,7 +33,11 @@ std::vector<std::string> dataFolderCandidates(const std::string& programFolder) 
     };
     if (!programFolder.empty()) add(fs::path(programFolder) / SUNMARROW_DATA_FROM_BIN);
     add(SUNMARROW_INSTALLED_DATA);
-    if (!programFolder.empty()) add(fs::path(programFolder) / "data");
+    // A build folder is told by its CMake cache; installed programs have no data/ beside them.
+    std::error_code error;
+    if (!programFolder.empty() && fs::is_regular_file(fs::path(programFolder) / "CMakeCache.txt", error)) {
+        add(fs::path(programFolder) / "data");
+    }
     return result;
 }
 

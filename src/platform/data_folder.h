@@ -6,7 +6,8 @@
 //   2. the installed data set: share/sunmarrow/data found from the program's own place
 //      (bin/../share/sunmarrow/data, so a package unpacked into any root works), then the
 //      install location the build was configured for;
-//   3. data/ beside the program: the build tree, where the build generates it.
+//   3. data/ beside the program when it runs from its build folder (the one holding
+//      CMakeCache.txt), where the build generates it.
 // When none exists, or when no one calls chooseDataFolder (tests, library use), the names
 // stay relative to the working directory and each missing file is reported as before.
 #pragma once
@@ -17,8 +18,8 @@
 namespace platform {
 
 // The folders in the order they are tried, for a program that lives in programFolder
-// (empty: the program's place is unknown, only the working directory and the configured
-// install location are tried).
+// (empty: the program's place is unknown, only the working directory's data/ and the
+// configured install location are tried).
 std::vector<std::string> dataFolderCandidates(const std::string& programFolder);
 
 // The first candidate that is a directory, or "data" when none is.

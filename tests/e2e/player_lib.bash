@@ -52,11 +52,13 @@ e2e_start_display() {
     exit 1
 }
 
-# e2e_launch: starts the player in an empty working directory (no data: it plays
-# black); PLAYER_PID is its process id, its output goes to $E2E_TMP/player.out/.err.
+# e2e_launch [ARG...]: starts the player with the arguments in an empty working
+# directory, or in E2E_RUN_DIR when set (no data/ there: it plays the build's data set
+# when the build made one, else black); PLAYER_PID is its process id, its output goes
+# to $E2E_TMP/player.out/.err.
 e2e_launch() {
     mkdir -p "$E2E_TMP/run"
-    (cd "$E2E_TMP/run" && exec env SDL_AUDIODRIVER=dummy "$BUILD_DIR/sunmarrow" \
+    (cd "${E2E_RUN_DIR:-$E2E_TMP/run}" && exec env SDL_AUDIODRIVER=dummy "$BUILD_DIR/sunmarrow" "$@" \
         >"$E2E_TMP/player.out" 2>"$E2E_TMP/player.err") &
     PLAYER_PID=$!
     E2E_PIDS+=("$PLAYER_PID")
