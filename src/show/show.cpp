@@ -112,7 +112,7 @@ bool initShow() {
         if (s.sceneTextures[i] == nullptr) s.sceneTextures[i] = loadTexture(s, row.textureFile, 256, 256, 0);
 
         s.scenes[i] = std::make_unique<scene::Scene>();
-        if (std::FILE* file = platform::openFile(row.sceneFile, "rb")) {
+        if (std::FILE* file = platform::openFile(row.sceneFile)) {
             s.scenes[i]->load(file);
             std::fclose(file);
         } else {
