@@ -8,9 +8,9 @@
 // result, not an exception.
 //
 // Memory: while a stream loads, the heap holds at most 9 times the bytes read plus one
-// 64 KiB read block (the file's bytes once, and the objects built from them: at most
-// about 8 times their own bytes, for meshes of a few bytes each; real scenes take 2 to
-// 4 times). Reading alone holds at most twice the bytes read.
+// 64 KiB read block: the file's bytes once, and the objects built from them (the most
+// for files of meshes of a few bytes each; the show's scenes peak at 3 to 4.2 times
+// their size). Reading alone holds at most twice the bytes read.
 #pragma once
 
 #include <cstddef>
