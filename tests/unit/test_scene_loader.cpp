@@ -437,7 +437,7 @@ TEST(SceneLoaderStream, PipeThatCannotTellItsLength) {
 std::FILE* sparseStream(const Bytes& bytes, std::size_t zeros) {
     std::FILE* stream = std::tmpfile();
     if (stream == nullptr) return nullptr;
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::fflush(stream);
     if (ftruncate(fileno(stream), static_cast<off_t>(bytes.size() + zeros)) != 0) {
         std::fclose(stream);
@@ -448,7 +448,7 @@ std::FILE* sparseStream(const Bytes& bytes, std::size_t zeros) {
 }
 
 TEST(SceneLoaderStream, AForeignFileIsReadNoFurtherThanItsFirstFourBytes) {
-    for (const Bytes& head : {text("XXXX"), text("scen"), text("\0\0\0\0")}) {
+    for (const Bytes& head : {text("XXXX"), text("scen"), Bytes(4, 0)}) {
         std::FILE* stream = sparseStream(head, 300u << 20);
         ASSERT_NE(stream, nullptr);
         scene::Scene scene;
