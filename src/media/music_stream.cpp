@@ -71,16 +71,16 @@ MusicStream::MusicStream(const char* path, int mixRate, int streamFromFile)
 // Reads the whole file, then opens the stream on those bytes; the stream's result
 // is not examined here (play reports a stream that did not open).
 void MusicStream::openFromMemory(const char* path) {
-    std::FILE* file = platform::openFile(path, "rb");
+    std::FILE* file = platform::openFile(path);
     if (file == nullptr) {
         std::printf("Error!\n");
         std::printf("File Not Found\n");
         api_->close();
         return;
     }
-    // A size that cannot be found (a pipe, a directory) or does not fit the stream's
-    // length argument, and a read that comes up short, are load errors: the
-    // sound system never sees bytes that were not read.
+    // Only a regular file opens, so its size is there to be found. A size that does not
+    // fit the stream's length argument, and a read that comes up short (the file shrank),
+    // are load errors: the sound system never sees bytes that were not read.
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     const bool sized = size >= 0 && size <= std::numeric_limits<int>::max() && std::fseek(file, 0, SEEK_SET) == 0;

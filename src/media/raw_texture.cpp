@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <new>
 
 #include "platform/file_path.h"
 
@@ -46,7 +47,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind)
     glGenTextures(1, &generated);
     name_ = generated;
 
-    std::FILE* file = platform::openFile(path, "rb");
+    std::FILE* file = platform::openFile(path);
     if (file == nullptr) {
         std::printf("Error reading file\n");
         return;
@@ -58,10 +59,15 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind)
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     if (maxSide > 0 && (width_ > maxSide || height_ > maxSide)) bytes = 0;
     if (bytes > 0) {
-        // Zero-filled first: a short file leaves its missing bytes black.
-        pixels_.assign(bytes, 0);
-        (void)std::fread(pixels_.data(), 1, bytes, file);
-        hasPixels_ = true;
+        // Zero-filled first: a short file leaves its missing bytes black. Memory that
+        // runs out leaves the texture without pixels, like a file that cannot be read.
+        try {
+            pixels_.assign(bytes, 0);
+            (void)std::fread(pixels_.data(), 1, bytes, file);
+            hasPixels_ = true;
+        } catch (const std::bad_alloc&) {
+            std::printf("Error reading file\n");
+        }
     }
     std::fclose(file);
 }

@@ -13,10 +13,11 @@ namespace media {
 class RawTexture {
 public:
     // Generates the texture name, then reads the file. A file that cannot be opened
-    // prints "Error reading file\n" and leaves an object without pixels; so does a kind
-    // other than 0..2, a side that is not positive or exceeds GL_MAX_TEXTURE_SIZE, or a
-    // byte count past 2^31 - 1 (those print nothing). A short file's missing bytes are
-    // zero; extra bytes are ignored.
+    // (missing, or not a regular file) or for whose pixels memory runs out prints
+    // "Error reading file\n" and leaves an object without pixels; so does a kind other
+    // than 0..2, a side that is not positive or exceeds GL_MAX_TEXTURE_SIZE, or a byte
+    // count past 2^31 - 1 (those print nothing). A short file's missing bytes are zero;
+    // extra bytes are ignored.
     RawTexture(const char* path, int width, int height, int kind);
     // Deletes the texture name (the context that made it must be current).
     ~RawTexture();

@@ -1,18 +1,19 @@
 #include "painterly/capture_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "painterly/painterly.h"
+#include "platform/file_path.h"
 
 namespace painterly {
 
 bool loadCaptureFile(const char* path, std::uint8_t* capture, std::string& why) {
-    std::FILE* file = std::fopen(path, "rb");
+    int failure = 0;
+    std::FILE* file = platform::openRegularFile(path, &failure);
     if (file == nullptr) {
-        why = std::string("cannot open ") + path + ": " + std::strerror(errno);
+        why = std::string("cannot open ") + (path != nullptr ? path : "") + ": " + platform::openFailureText(failure);
         return false;
     }
     std::vector<std::uint8_t> bytes(CaptureBytes + 1);

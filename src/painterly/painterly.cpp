@@ -30,7 +30,7 @@ PainterlyState& stateInstance() {
 void loadBrush(std::uint8_t* brush) {
     std::memset(brush, 0, BrushBytes);
     std::size_t got = 0;
-    if (std::FILE* file = platform::openFile(BrushPath, "rb")) {
+    if (std::FILE* file = platform::openFile(BrushPath)) {
         got = std::fread(brush, 1, BrushBytes, file);
         std::fclose(file);
     }

@@ -4,7 +4,6 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -71,12 +70,10 @@ Mp3Decoder::~Mp3Decoder() {
 int Mp3Decoder::openFile(const char* path) {
     if (path == nullptr) return FSOUND_ERR_INVALID_PARAM;
     if (handle_ != nullptr || source_.file != nullptr) return FSOUND_ERR_BUSY;
-    errno = 0;
-    source_.file = platform::openFile(path, "rb");
-    if (source_.file == nullptr) {
-        const bool missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == 0;
-        return missing ? FSOUND_ERR_FILE_NOTFOUND : FSOUND_ERR_FILE_BAD;
-    }
+    // Whatever keeps the file from opening (missing, not allowed, not a regular file) is
+    // the library's one code for a file it cannot open.
+    source_.file = platform::openFile(path);
+    if (source_.file == nullptr) return FSOUND_ERR_FILE_NOTFOUND;
     return openHandle();
 }
 

@@ -23,8 +23,8 @@ public:
     Mp3Decoder& operator=(const Mp3Decoder&) = delete;
 
     // Opens and reads up to the first frame's format. Returns 0, or an FSOUND_ERR_ code:
-    // FILE_NOTFOUND, FILE_BAD (opened but unreadable), FILE_FORMAT (no MPEG audio found),
-    // MEMORY. Open once per decoder. openMemory does not copy: the bytes must outlive
+    // FILE_NOTFOUND (cannot be opened: missing, not allowed, or not a regular file),
+    // FILE_BAD (opened but unreadable), FILE_FORMAT (no MPEG audio found), MEMORY. Open once per decoder. openMemory does not copy: the bytes must outlive
     // the decoder.
     int openFile(const char* path);
     int openMemory(const unsigned char* data, std::size_t size);

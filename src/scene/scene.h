@@ -1,8 +1,16 @@
 // A loaded scene: one camera (or none), meshes of textured polygons over keyed
 // vertices, and lights, read from a scene file ("SCEN" then "CMRA", "MSHS" and "LGTS"
 // chunks in any order) and drawn at any frame (25 frames a second of scene time).
-// Loading is safe on any input: the file is read into memory and parsed with a
-// bounded cursor; nothing is allocated beyond what the remaining data could fill.
+// Loading is safe on any input: the first four bytes are read and must be "SCEN", then
+// the rest of the file (up to MaxSceneFileBytes) is read in blocks and parsed with a
+// bounded cursor. Every array is sized from a scan of the bytes it will be read from,
+// so a count larger than the data allocates nothing, and running out of memory is a
+// result, not an exception.
+//
+// Memory: while a stream loads, the heap holds at most 9 times the bytes read plus one
+// 64 KiB read block: the file's bytes once, and the objects built from them (the most
+// for files of meshes of a few bytes each; the show's scenes peak at 3 to 4.2 times
+// their size). Reading alone holds at most twice the bytes read.
 #pragma once
 
 #include <cstddef>
@@ -50,11 +58,12 @@ struct MeshCorner {
     float v = 0.0f;  // drawn as texture coordinate t = -v
 };
 
+// A polygon names its corners in the mesh's one corner array: 4 bytes a polygon, so
+// that a file of polygons without corners (one byte each) stays small in memory. A
+// mesh holds at most 65535 × 255 corners, below 2^24.
 struct MeshPolygon {
-    std::vector<MeshCorner> corners;  // at most 255, in drawing order
-
-    std::size_t cornerCount() const { return corners.size(); }
-    bool read(ByteReader& in);
+    std::uint32_t firstCorner : 24 = 0;  // index into SceneMesh::corners
+    std::uint32_t cornerCount : 8 = 0;   // 0 to 255, in drawing order from firstCorner
 };
 
 struct MeshVertex {
@@ -68,8 +77,12 @@ struct MeshVertex {
 
 struct SceneMesh {
     std::uint16_t headerWord = 0;  // kept as read; nothing uses it
+    // Polygons the file holds but the mesh leaves out: a corner of theirs names a vertex
+    // at or beyond the vertex count (the file is outside the format).
+    std::uint16_t droppedPolygons = 0;
     VisibilityTrack visibility;
     std::vector<MeshPolygon> polygons;
+    std::vector<MeshCorner> corners;  // every polygon's corners, polygon after polygon
     std::vector<MeshVertex> vertices;
 
     // Drawing state: the display-list decision is taken at the first visible frame.
@@ -79,11 +92,14 @@ struct SceneMesh {
 
     std::size_t polygonCount() const { return polygons.size(); }
     std::size_t vertexCount() const { return vertices.size(); }
+    // The corners of one of this mesh's polygons (clipped to the corner array, so a
+    // polygon built by hand cannot reach past it).
+    std::span<const MeshCorner> cornersOf(const MeshPolygon& polygon) const;
 
     // Reads the mesh layout. Polygons with a corner whose vertexIndex is not below the
     // vertex count are dropped (and counted in `droppedPolygons`). False when the data
     // ends inside the mesh.
-    bool read(ByteReader& in, ReadTrail* trail = nullptr, std::size_t* droppedPolygons = nullptr);
+    bool read(ByteReader& in, ReadTrail* trail = nullptr);
 
     // Draws the mesh at `frame` if it is visible there: a compiled display list when
     // all its vertices are constant, immediate mode otherwise.
@@ -98,17 +114,24 @@ struct LoadResult {
         notAScene,  // fewer than 4 bytes, or they are not "SCEN": nothing loaded
         cutShort,   // the data ends inside a chunk
         readError,  // the stream reported an error; what was read before it is parsed
+        tooLarge,   // the stream holds more than MaxSceneFileBytes: its first
+                    // MaxSceneFileBytes are parsed
+        outOfMemory,  // memory ran out while loading: the scene is left empty
     };
     Status status = Status::complete;
-    std::size_t size = 0;    // bytes read from the stream
+    std::size_t size = 0;    // bytes read from the stream (and parsed)
     std::size_t offset = 0;  // where parsing stopped
     std::string structure;   // what was being read there ("" when complete)
-    std::size_t droppedPolygons = 0;  // polygons left out for a corner beyond the vertices
+    std::size_t droppedPolygons = 0;  // the meshes' droppedPolygons, added up
 
     bool complete() const { return status == Status::complete; }
     // One line for people, e.g. "cut short at byte 61 of 61 in MSHS chunk, mesh 1 of 2".
     std::string message() const;
 };
+
+// The most a scene file may hold: 32 MiB, about 28 times the largest scene of the show
+// (1.15 MB). Loading stops there and calls the file too large.
+inline constexpr std::size_t MaxSceneFileBytes = 32u << 20;
 
 class Scene {
 public:
@@ -120,9 +143,10 @@ public:
     std::size_t lightCount() const { return lights.size(); }
 
     // Replaces the content with the scene file read from `stream` (opened in binary
-    // mode) from its current position to its end. Never reads stdout or prints.
+    // mode) from its current position to its end: its first 4 bytes, and only when they
+    // are "SCEN", the rest, up to MaxSceneFileBytes in all. Never prints.
     LoadResult load(std::FILE* stream);
-    // The same from bytes in memory.
+    // The same from bytes in memory (no size limit).
     LoadResult load(std::span<const std::uint8_t> bytes);
 
     // Draws the scene at `frame` with the camera's projection and view, the scene's
@@ -133,6 +157,7 @@ public:
 
 private:
     void clear();
+    LoadResult parse(std::span<const std::uint8_t> bytes);
 };
 
 }  // namespace scene

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "scene/scene.h"
@@ -8,20 +9,9 @@ namespace scene {
 
 namespace {
 
-// The fewest bytes each structure can take in a file: counts read from the data
-// reserve no more objects than the bytes that are left could hold. An object that
-// the data ends inside is removed from its array again.
-constexpr std::size_t minTrackBytes = 4;
-constexpr std::size_t minVertexBytes = 6 * minTrackBytes;
-constexpr std::size_t minMeshBytes = 4 + 2 + 2 + 4 + 2 + 4 + 2;
-constexpr std::size_t minLightBytes = 1 + 6 * minTrackBytes;
-constexpr std::size_t minPolygonBytes = 1;
-
-// Room for as many objects as the remaining bytes could hold, plus the one being read
-// when the data runs out, so that objects are read in place without reallocation.
-std::size_t affordable(std::size_t count, const ByteReader& in, std::size_t minBytes) {
-    return std::min(count, in.remaining() / minBytes + 1);
-}
+// Blocks in which a stream is read: the file's bytes are gathered block by block and
+// joined once at the end, so reading never holds more than twice what it read.
+constexpr std::size_t ReadBlockBytes = 64 * 1024;
 
 bool fail(ReadTrail* trail, std::string where) {
     if (trail != nullptr) *trail = std::move(where);
@@ -47,14 +37,95 @@ bool readTracks(ByteReader& in, const NamedTrack (&tracks)[N], ReadTrail* trail)
 
 bool hasTag(const std::uint8_t* at, const char (&tag)[5]) { return std::memcmp(at, tag, 4) == 0; }
 
-// Bytes from the stream's position to its end, or 0 when it cannot say (a pipe); the
-// position is left where it was.
-std::size_t bytesLeftIn(std::FILE* stream) {
-    const long here = std::ftell(stream);
-    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
-    const long end = std::ftell(stream);
-    if (std::fseek(stream, here, SEEK_SET) != 0) return 0;
-    return end > here ? static_cast<std::size_t>(end - here) : 0;
+// Skipping: each passes over one structure as its read would, allocating nothing, and
+// is false when the data ends inside it. Arrays are sized from these scans, so an
+// array never holds room for objects that the data does not hold.
+bool skipCounted(ByteReader& in, std::size_t bytesPerKey, std::size_t bytesWithoutKeys) {
+    std::uint16_t count = 0;
+    return in.readU16(count) && in.skip(count == 0 ? bytesWithoutKeys : bytesPerKey * count);
+}
+
+bool skipTracks(ByteReader& in, int tracks) {
+    for (int i = 0; i < tracks; ++i) {
+        if (!skipCounted(in, 6, 2)) return false;
+    }
+    return true;
+}
+
+bool skipVertex(ByteReader& in) { return skipTracks(in, 6); }
+
+bool skipLight(ByteReader& in) { return in.skip(1) && skipTracks(in, 6); }
+
+bool skipPolygon(ByteReader& in, std::size_t* corners = nullptr) {
+    std::uint8_t count = 0;
+    if (!in.readU8(count) || !in.skip(6 * static_cast<std::size_t>(count))) return false;
+    if (corners != nullptr) *corners += count;
+    return true;
+}
+
+// How many of `count` objects laid out one after another are whole in the data from
+// the reader's position on, as `skip` measures one.
+template <typename Skip>
+std::size_t wholeObjects(ByteReader in, std::size_t count, Skip skip) {
+    std::size_t whole = 0;
+    while (whole < count && skip(in)) ++whole;
+    return whole;
+}
+
+bool skipMesh(ByteReader& in) {
+    std::uint16_t polygons = 0;
+    std::uint16_t vertices = 0;
+    if (!in.skip(4 + 2) || !skipCounted(in, 3, 0) || !in.skip(4) || !in.readU16(polygons)) return false;
+    for (std::size_t i = 0; i < polygons; ++i) {
+        if (!skipPolygon(in)) return false;
+    }
+    if (!in.skip(4) || !in.readU16(vertices)) return false;
+    for (std::size_t i = 0; i < vertices; ++i) {
+        if (!skipVertex(in)) return false;
+    }
+    return true;
+}
+
+// Room for the objects that are whole, and for the one the data ends inside (read in
+// place, then removed again).
+std::size_t roomFor(std::size_t count, std::size_t whole) { return whole < count ? whole + 1 : count; }
+
+// Reads the stream's first 4 bytes and, only when they are "SCEN", the rest, up to
+// MaxSceneFileBytes in all; `tooLarge` when more follows. False on a read error (what
+// was read before it is kept). `total` counts the bytes read as they come.
+bool readSceneBytes(std::FILE* stream, std::vector<std::uint8_t>& data, bool& tooLarge, std::size_t& total) {
+    tooLarge = false;
+    std::uint8_t magic[4];
+    total = std::fread(magic, 1, 4, stream);
+    data.assign(magic, magic + total);
+    if (total < 4 || !hasTag(magic, "SCEN")) return std::ferror(stream) == 0;
+
+    std::vector<std::vector<std::uint8_t>> blocks;
+    for (;;) {
+        // One byte past the limit tells a file of exactly the limit from a larger one.
+        const std::size_t want = std::min(ReadBlockBytes, MaxSceneFileBytes + 1 - total);
+        std::vector<std::uint8_t> block(want);
+        const std::size_t read = std::fread(block.data(), 1, want, stream);
+        block.resize(read);
+        total += read;
+        if (read > 0) blocks.push_back(std::move(block));
+        if (read < want || total > MaxSceneFileBytes) break;
+    }
+    tooLarge = total > MaxSceneFileBytes;
+    total = std::min(total, MaxSceneFileBytes);
+    data.reserve(total);
+    for (std::vector<std::uint8_t>& block : blocks) {
+        const std::size_t take = std::min(block.size(), MaxSceneFileBytes - data.size());
+        data.insert(data.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(take));
+        std::vector<std::uint8_t>().swap(block);
+    }
+    return std::ferror(stream) == 0;
+}
+
+std::size_t droppedIn(const std::vector<SceneMesh>& meshes) {
+    std::size_t dropped = 0;
+    for (const SceneMesh& mesh : meshes) dropped += mesh.droppedPolygons;
+    return dropped;
 }
 
 }  // namespace
@@ -78,21 +149,6 @@ bool SceneLight::read(ByteReader& in, ReadTrail* trail) {
     return readTracks(in, tracks, trail);
 }
 
-bool MeshPolygon::read(ByteReader& in) {
-    std::uint8_t count = 0;
-    if (!in.readU8(count)) return false;
-    const std::uint8_t* body = in.take(6 * static_cast<std::size_t>(count));
-    if (body == nullptr) return false;
-    corners.resize(count);
-    for (MeshCorner& corner : corners) {
-        corner.vertexIndex = ByteReader::u16At(body);
-        corner.u = decode(ByteReader::u16At(body + 2));
-        corner.v = decode(ByteReader::u16At(body + 4));
-        body += 6;
-    }
-    return true;
-}
-
 bool MeshVertex::read(ByteReader& in, ReadTrail* trail) {
     const NamedTrack tracks[] = {
         {"posX", &posX},       {"posY", &posY},       {"posZ", &posZ},
@@ -106,26 +162,50 @@ bool MeshVertex::isConstant() const {
            normalX.isConstant() && normalY.isConstant() && normalZ.isConstant();
 }
 
-bool SceneMesh::read(ByteReader& in, ReadTrail* trail, std::size_t* droppedPolygons) {
+std::span<const MeshCorner> SceneMesh::cornersOf(const MeshPolygon& polygon) const {
+    const std::size_t first = std::min<std::size_t>(polygon.firstCorner, corners.size());
+    const std::size_t count = std::min<std::size_t>(polygon.cornerCount, corners.size() - first);
+    return {corners.data() + first, count};
+}
+
+bool SceneMesh::read(ByteReader& in, ReadTrail* trail) {
     // Each of the three sections opens with 4 bytes that carry no meaning.
     if (!in.skip(4) || !in.readU16(headerWord)) return fail(trail, "header");
     if (!visibility.read(in)) return fail(trail, "visibility");
 
     std::uint16_t polygonTotal = 0;
     if (!in.skip(4) || !in.readU16(polygonTotal)) return fail(trail, "polygon count");
-    polygons.clear();
-    polygons.reserve(affordable(polygonTotal, in, minPolygonBytes));
+    // Every polygon is known whole before anything is allocated; the corner array is
+    // then sized once.
+    ByteReader scan = in;
+    std::size_t cornerTotal = 0;
     for (std::size_t i = 0; i < polygonTotal; ++i) {
-        if (!polygons.emplace_back().read(in)) {
-            polygons.pop_back();
+        if (!skipPolygon(scan, &cornerTotal)) {
+            in = scan;
             return fail(trail, ordinal("polygon", i, polygonTotal));
+        }
+    }
+    polygons.clear();
+    corners.clear();
+    polygons.reserve(polygonTotal);
+    corners.reserve(cornerTotal);
+    for (std::size_t i = 0; i < polygonTotal; ++i) {
+        std::uint8_t count = 0;
+        in.readU8(count);
+        const std::uint8_t* body = in.take(6 * static_cast<std::size_t>(count));
+        MeshPolygon& polygon = polygons.emplace_back();
+        polygon.firstCorner = static_cast<std::uint32_t>(corners.size());
+        polygon.cornerCount = count;
+        for (std::uint8_t j = 0; j < count; ++j, body += 6) {
+            corners.push_back({ByteReader::u16At(body), decode(ByteReader::u16At(body + 2)),
+                               decode(ByteReader::u16At(body + 4))});
         }
     }
 
     std::uint16_t vertexTotal = 0;
     if (!in.skip(4) || !in.readU16(vertexTotal)) return fail(trail, "vertex count");
     vertices.clear();
-    vertices.reserve(affordable(vertexTotal, in, minVertexBytes));
+    vertices.reserve(roomFor(vertexTotal, wholeObjects(in, vertexTotal, skipVertex)));
     for (std::size_t i = 0; i < vertexTotal; ++i) {
         ReadTrail inner;
         if (!vertices.emplace_back().read(in, trail != nullptr ? &inner : nullptr)) {
@@ -136,12 +216,27 @@ bool SceneMesh::read(ByteReader& in, ReadTrail* trail, std::size_t* droppedPolyg
 
     // Corners name their vertex before the vertices are read; a polygon that names
     // one beyond them is left out, so drawing never indexes past the vertex array.
-    const std::size_t before = polygons.size();
-    std::erase_if(polygons, [vertexTotal](const MeshPolygon& polygon) {
-        return std::any_of(polygon.corners.begin(), polygon.corners.end(),
-                           [vertexTotal](const MeshCorner& c) { return c.vertexIndex >= vertexTotal; });
-    });
-    if (droppedPolygons != nullptr) *droppedPolygons += before - polygons.size();
+    // Kept polygons and their corners move down in place.
+    std::size_t kept = 0;
+    std::size_t keptCorners = 0;
+    for (std::size_t i = 0; i < polygons.size(); ++i) {
+        const MeshPolygon polygon = polygons[i];
+        const std::size_t first = polygon.firstCorner;
+        const std::size_t count = polygon.cornerCount;
+        const auto begin = corners.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto end = begin + static_cast<std::ptrdiff_t>(count);
+        if (std::any_of(begin, end, [vertexTotal](const MeshCorner& c) { return c.vertexIndex >= vertexTotal; })) {
+            continue;
+        }
+        if (keptCorners != first) std::copy(begin, end, corners.begin() + static_cast<std::ptrdiff_t>(keptCorners));
+        polygons[kept].firstCorner = static_cast<std::uint32_t>(keptCorners);
+        polygons[kept].cornerCount = static_cast<std::uint32_t>(count);
+        ++kept;
+        keptCorners += count;
+    }
+    droppedPolygons = static_cast<std::uint16_t>(polygons.size() - kept);
+    polygons.resize(kept);
+    corners.resize(keptCorners);
 
     listDecided = false;
     allConstant = false;
@@ -155,7 +250,7 @@ void Scene::clear() {
     lights.clear();
 }
 
-LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
+LoadResult Scene::parse(std::span<const std::uint8_t> bytes) {
     clear();
     LoadResult result;
     result.size = bytes.size();
@@ -187,21 +282,21 @@ LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
             if (!loaded.read(in, &trail)) return cutShort("CMRA", chunkStart, trail);
             camera = std::move(loaded);
         } else if (hasTag(tag, "MSHS")) {
-            meshes.clear();
+            std::vector<SceneMesh>().swap(meshes);  // released, not just emptied
             std::uint16_t count = 0;
             if (!in.readU16(count)) return cutShort("MSHS", chunkStart, "mesh count");
-            meshes.reserve(affordable(count, in, minMeshBytes));
+            meshes.reserve(roomFor(count, wholeObjects(in, count, skipMesh)));
             for (std::size_t i = 0; i < count; ++i) {
-                if (!meshes.emplace_back().read(in, &trail, &result.droppedPolygons)) {
+                if (!meshes.emplace_back().read(in, &trail)) {
                     meshes.pop_back();
                     return cutShort("MSHS", chunkStart, ordinal("mesh", i, count) + ", " + trail);
                 }
             }
         } else if (hasTag(tag, "LGTS")) {
-            lights.clear();
+            std::vector<SceneLight>().swap(lights);  // released, not just emptied
             std::uint16_t count = 0;
             if (!in.readU16(count)) return cutShort("LGTS", chunkStart, "light count");
-            lights.reserve(affordable(count, in, minLightBytes));
+            lights.reserve(roomFor(count, wholeObjects(in, count, skipLight)));
             for (std::size_t i = 0; i < count; ++i) {
                 if (!lights.emplace_back().read(in, &trail)) {
                     lights.pop_back();
@@ -214,25 +309,43 @@ LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
     return result;
 }
 
-LoadResult Scene::load(std::FILE* stream) {
-    std::vector<std::uint8_t> data;
-    bool streamError = stream == nullptr;
-    if (stream != nullptr) {
-        // One pass to the end of the stream. Where the stream can tell its length the
-        // buffer is sized once; otherwise it doubles as it fills.
-        std::size_t used = 0;
-        data.resize(std::max<std::size_t>(bytesLeftIn(stream) + 1, 64 * 1024));
-        for (;;) {
-            if (used == data.size()) data.resize(data.size() * 2);
-            const std::size_t got = std::fread(data.data() + used, 1, data.size() - used, stream);
-            used += got;
-            if (got == 0) break;
-        }
-        data.resize(used);
-        streamError = std::ferror(stream) != 0;
+// Memory that runs out leaves an empty scene: whatever was half built is released.
+LoadResult Scene::load(std::span<const std::uint8_t> bytes) {
+    try {
+        LoadResult result = parse(bytes);
+        result.droppedPolygons = droppedIn(meshes);
+        return result;
+    } catch (const std::bad_alloc&) {
+        clear();
+        LoadResult result;
+        result.status = LoadResult::Status::outOfMemory;
+        result.size = bytes.size();
+        return result;
     }
-    LoadResult result = load(std::span<const std::uint8_t>(data));
-    if (streamError) result.status = LoadResult::Status::readError;
+}
+
+LoadResult Scene::load(std::FILE* stream) {
+    clear();
+    LoadResult result;
+    if (stream == nullptr) {
+        result.status = LoadResult::Status::readError;
+        return result;
+    }
+    std::size_t read = 0;
+    try {
+        std::vector<std::uint8_t> data;
+        bool tooLarge = false;
+        const bool readFine = readSceneBytes(stream, data, tooLarge, read);
+        result = load(std::span<const std::uint8_t>(data));
+        if (result.status == LoadResult::Status::outOfMemory) return result;
+        if (tooLarge) result.status = LoadResult::Status::tooLarge;
+        if (!readFine) result.status = LoadResult::Status::readError;
+    } catch (const std::bad_alloc&) {
+        clear();
+        result = LoadResult{};
+        result.status = LoadResult::Status::outOfMemory;
+        result.size = read;
+    }
     return result;
 }
 
@@ -249,6 +362,11 @@ std::string LoadResult::message() const {
     case Status::readError:
         return "read error after " + sizeText + " bytes; stopped at byte " + std::to_string(offset) +
                (structure.empty() ? std::string() : " in " + structure);
+    case Status::tooLarge:
+        return "too large: longer than " + std::to_string(MaxSceneFileBytes) + " bytes; loaded the first " +
+               sizeText + (structure.empty() ? std::string() : ", stopped at byte " + std::to_string(offset) + " in " + structure);
+    case Status::outOfMemory:
+        return "out of memory after reading " + sizeText + " bytes; nothing loaded";
     }
     return "unknown";
 }

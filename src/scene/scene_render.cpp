@@ -26,7 +26,7 @@ void emitPolygons(SceneMesh& mesh, float frame) {
     const std::size_t vertexCount = mesh.vertices.size();
     for (const MeshPolygon& polygon : mesh.polygons) {
         glBegin(GL_POLYGON);
-        for (const MeshCorner& corner : polygon.corners) {
+        for (const MeshCorner& corner : mesh.cornersOf(polygon)) {
             if (corner.vertexIndex >= vertexCount) continue;
             MeshVertex& vertex = mesh.vertices[corner.vertexIndex];
             glTexCoord2f(corner.u, -corner.v);

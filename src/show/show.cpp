@@ -20,10 +20,10 @@ namespace show {
 
 namespace {
 
-// Everything the set-up builds, kept for the whole run. A later set-up (a new shell
-// cycle with a new GL context) builds a fresh state; the old one is retired rather than
-// destroyed, since nothing the show loaded is released during the run (its music, above
-// all, plays on).
+// Everything the set-up builds, kept until the process ends: nothing the show loaded
+// is ever released, neither during the run (its music, above all, plays on) nor at its
+// end, when the GL context that owns the textures is already gone. A later set-up (a
+// new shell cycle with a new GL context) builds a fresh state and keeps the old one.
 struct ShowState {
     std::vector<std::unique_ptr<media::RawTexture>> textures;  // owns every texture
     media::RawTexture* captionTexture = nullptr;
@@ -31,12 +31,14 @@ struct ShowState {
     std::array<std::unique_ptr<scene::Scene>, SceneRowCount> scenes;
     std::array<CaptionStrip, CaptionRowCount> captions{};
     std::unique_ptr<media::MusicStream> music;
+    ShowState* previous = nullptr;  // the state of an earlier set-up
 };
 
 ShowHost host;
 void (*frameProbe)(FrameStage) = nullptr;
-std::unique_ptr<ShowState> state;
-std::vector<std::unique_ptr<ShowState>> retired;
+// Never deleted, and no object with a destructor: nothing runs at exit that could
+// reach GL after its context is gone.
+ShowState* state = nullptr;
 
 media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, int kind) {
     s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind));
@@ -90,8 +92,9 @@ DueScene dueScene(double elapsed) {
 }
 
 bool initShow() {
-    if (state) retired.push_back(std::move(state));
-    state = std::make_unique<ShowState>();
+    ShowState* fresh = new ShowState;
+    fresh->previous = state;
+    state = fresh;
     ShowState& s = *state;
 
     s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, 2);
@@ -112,7 +115,7 @@ bool initShow() {
         if (s.sceneTextures[i] == nullptr) s.sceneTextures[i] = loadTexture(s, row.textureFile, 256, 256, 0);
 
         s.scenes[i] = std::make_unique<scene::Scene>();
-        if (std::FILE* file = platform::openFile(row.sceneFile, "rb")) {
+        if (std::FILE* file = platform::openFile(row.sceneFile)) {
             s.scenes[i]->load(file);
             std::fclose(file);
         } else {

@@ -7,11 +7,17 @@
 # report, the show runs to its end, and standard output holds exactly the loaders'
 # messages: "Error reading file" per texture, scene or brush file it could not read
 # (a short brush counts), "Error!" and the sound system's text per music failure.
+# Then entries that are no data file at all, in place of each kind of data file (scene,
+# texture, brush, music): a directory, a FIFO with no writer, a link to /dev/zero, a
+# 4 GB sparse file and a 300 MB file that begins "XXXX". One headless frame per kind of
+# entry (every data file replaced by it) and one player run with all kinds at once end
+# normally, with the show's own messages, within a minute and in bounded memory.
 # Usage: hostile_data.sh BUILD_DIR SOURCE_DIR
 #   SUNMARROW_ASAN_BUILD_DIR=DIR   run the binaries of that sanitizer build instead
 #   HOSTILE_CASES="empty brush10"  only these cases
 #   HOSTILE_PLAYER=all|ends|none   player runs for every case (default), the first
 #                                  and last case, or none
+#   HOSTILE_ENTRIES=no             leave the entries out
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
 SOURCE_DIR=$(cd "${2:?source dir}" && pwd)
@@ -185,6 +191,64 @@ for name in "${cases[@]}"; do
     make_case "$name" "$E2E_TMP/cases/$name"
 done
 
+# --- entries that are no data file: make_entry KIND PATH
+entry_kinds=(directory fifo zero_link sparse_4g xxxx_300m)
+make_entry() {
+    case $1 in
+        directory) mkdir "$2" ;;
+        fifo) mkfifo "$2" ;;
+        zero_link) ln -s /dev/zero "$2" ;;
+        sparse_4g) truncate -s 4G "$2" ;;
+        xxxx_300m) printf XXXX >"$2" && truncate -s 300M "$2" ;;
+    esac
+}
+# What cannot be opened is reported; the large files open, are no scene (nothing is
+# said), and give textures and the brush their first bytes.
+entry_is_reported() { case $1 in directory | fifo | zero_link) return 0 ;; esac; return 1; }
+
+# watched SECONDS MAX_KB DIR PREFIX COMMAND...: runs COMMAND in DIR (standard output and
+# error to PREFIX.out and PREFIX.err), killed once it runs past SECONDS or its resident
+# size passes MAX_KB. Sets WATCH_STATUS, WATCH_KILLED (why, or empty), WATCH_SECONDS and
+# WATCH_PEAK_KB (its high-water mark as last seen).
+watched() {
+    local limit=$1 max_kb=$2 dir=$3 prefix=$4 key value rest pid start
+    shift 4
+    start=$(date +%s%N)
+    (cd "$dir" && exec "$@" >"$prefix.out" 2>"$prefix.err") &
+    pid=$!
+    WATCH_KILLED= WATCH_PEAK_KB=0
+    while kill -0 "$pid" 2>/dev/null; do
+        while read -r key value rest; do
+            [ "$key" = VmHWM: ] && [ "$value" -gt "$WATCH_PEAK_KB" ] && WATCH_PEAK_KB=$value
+        done <"/proc/$pid/status" 2>/dev/null
+        if [ -z "$WATCH_KILLED" ] && [ "$WATCH_PEAK_KB" -gt "$max_kb" ]; then
+            WATCH_KILLED="resident beyond $max_kb kB" && kill -9 "$pid"
+        elif [ -z "$WATCH_KILLED" ] && [ $((($(date +%s%N) - start) / 1000000000)) -ge "$limit" ]; then
+            WATCH_KILLED="running beyond $limit s" && kill -9 "$pid"
+        fi
+        sleep 0.05
+    done
+    wait "$pid" 2>/dev/null  # no job notice for a kill
+    WATCH_STATUS=$?
+    WATCH_SECONDS=$(((($(date +%s%N) - start) / 1000000 + 999) / 1000))
+}
+
+entries=${HOSTILE_ENTRIES:-yes}
+entry_limit_kb=$((1024 * 1024))
+if [ "$entries" != no ]; then
+    # The player's data: every kind of entry somewhere, in place of a scene, a texture,
+    # the brush and the music; the rest as generated.
+    player_entries=(texter4.raw:fifo texture.raw:directory intro1.csi:directory intro2.csi:fifo
+        intro3.csi:zero_link intro4.csi:sparse_4g trees.csi:xxxx_300m texture_flowers.raw:zero_link
+        "$brush:sparse_4g" "$music:fifo")
+    mkdir -p "$E2E_TMP/entries/player/data"
+    cp "$REL_DATA"/* "$E2E_TMP/entries/player/data/"
+    for pair in "${player_entries[@]}"; do
+        rm -f "$E2E_TMP/entries/player/data/${pair%%:*}"
+        make_entry "${pair##*:}" "$E2E_TMP/entries/player/data/${pair%%:*}"
+    done
+fi
+
 # --- the player, for every case at once (each in its own working directory) on one
 # display, while the capture tool works: it plays to its end by itself, with music on,
 # through SDL's dummy audio. The show follows the wall clock, so the players run at the
@@ -198,12 +262,18 @@ esac
 for tool in Xvfb openbox xdotool xprop; do
     command -v "$tool" >/dev/null 2>&1 || { echo "player runs skipped: $tool is not installed"; player_cases=(); }
 done
+# The player with every kind of entry runs beside the others (not when players are off
+# or cannot run).
+entries_player=$([ "$entries" != no ] && [ "$player_mode" != none ] && echo yes)
+for tool in Xvfb openbox xdotool xprop; do command -v "$tool" >/dev/null 2>&1 || entries_player=; done
+[ -n "$entries_player" ] && player_cases+=(entries)
 declare -A pid_of start_of
 if [ ${#player_cases[@]} -gt 0 ]; then
     e2e_start_display 1280x1024
     mkdir -p "$REL_SAN/players"
     for name in "${player_cases[@]}"; do
         dir=$E2E_TMP/cases/$name
+        [ "$name" = entries ] && dir=$E2E_TMP/entries/player
         REL_NICE=19 rel_launch_player "$dir" "$dir/player" \
             ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$REL_SAN/players/asan" \
             UBSAN_OPTIONS="$UBSAN_OPTIONS:log_path=$REL_SAN/players/ubsan"
@@ -216,6 +286,38 @@ if [ ${#player_cases[@]} -gt 0 ]; then
     done
 fi
 
+# --- one headless frame per kind of entry, every data file replaced by it
+if [ "$entries" != no ]; then
+    all_files=("${scene_files[@]}" "${texture_files[@]}" "$brush" "$music")
+    for kind in "${entry_kinds[@]}"; do
+        dir=$E2E_TMP/entries/$kind
+        mkdir -p "$dir/data"
+        for f in "${all_files[@]}"; do make_entry "$kind" "$dir/data/$f"; done
+        : >"$dir/want.out"
+        if entry_is_reported "$kind"; then
+            for ((i = 0; i < ${#texture_files[@]} + ${#scene_files[@]} + 1; i++)); do
+                printf 'Error reading file\n' >>"$dir/want.out"
+            done
+        fi
+        watched 60 "$entry_limit_kb" "$dir" "$dir/frame" "$BIN_DIR/sunmarrow-capture" frame --time 60 --out "$dir/frame.png"
+        echo "$kind: ${WATCH_SECONDS} s, peak ${WATCH_PEAK_KB} kB${WATCH_KILLED:+, killed: $WATCH_KILLED}"
+        e2e_check "entries $kind: headless frame ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
+        e2e_check "entries $kind: headless frame exits 0" "$WATCH_STATUS" "0"
+        e2e_check "entries $kind: headless frame written" "$([ -s "$dir/frame.png" ] && echo yes)" "yes"
+        if cmp -s "$dir/frame.out" "$dir/want.out"; then verdict="as expected"; else verdict="differs"; fi
+        e2e_check "entries $kind: headless frame's standard output" "$verdict" "as expected"
+        [ "$verdict" = "as expected" ] || { cat -A "$dir/frame.out" | head -20; cat "$dir/frame.err" | head -20; }
+        rm -rf "$dir"
+    done
+    rel_sanitizer_clean "entries: headless frames"
+    if [ -n "${pid_of[entries]:-}" ]; then
+        # Its set-up is long done: the most it was ever resident, loading included.
+        peak=$(awk '/^VmHWM:/ {print $2}' "/proc/${pid_of[entries]}/status" 2>/dev/null)
+        echo "entries: player peak ${peak:-?} kB after $(($(date +%s) - start_of[entries])) s"
+        e2e_check "entries: the player runs, under 1 GB" "$([ -n "$peak" ] && [ "$peak" -lt "$entry_limit_kb" ] && echo yes)" "yes"
+    fi
+fi
+
 for name in "${cases[@]}"; do
     dir=$E2E_TMP/cases/$name
     echo "== $name: $(ls "$dir/data" | wc -l) files, $(du -sb "$dir/data" | cut -f1) bytes"
@@ -224,12 +326,22 @@ done
 
 for name in "${player_cases[@]}"; do
     dir=$E2E_TMP/cases/$name
+    [ "$name" = entries ] && dir=$E2E_TMP/entries/player
     # 4 s of captions, 200 s of show, and the set-up before the clock starts.
     e2e_wait_exit "${pid_of[$name]}" 300
     took=$(($(date +%s) - start_of[$name]))
     e2e_check "$name: the player exits 0 by itself" "$EXIT_STATUS" "0"
     e2e_check "$name: after the whole show (${took} s)" "$((took >= 204))" "1"
-    check_stdout "$name: player" "$dir/player.out" "$name" player
+    if [ "$name" = entries ]; then
+        # Six entries that cannot be opened (the large files open), then the music FIFO.
+        { for ((i = 0; i < 6; i++)); do printf 'Error reading file\n'; done
+          printf 'Error!\nFile not found\nError!\n%s\n' "$not_init"; } >"$dir/want.out"
+        if cmp -s "$dir/player.out" "$dir/want.out"; then verdict="as expected"; else verdict="differs"; fi
+        e2e_check "entries: player's standard output" "$verdict" "as expected"
+        [ "$verdict" = "as expected" ] || { echo "--- got:"; cat -A "$dir/player.out" | head -20; }
+    else
+        check_stdout "$name: player" "$dir/player.out" "$name" player
+    fi
 done
 [ ${#player_cases[@]} -eq 0 ] || rel_sanitizer_clean "players" "$REL_SAN/players"
 

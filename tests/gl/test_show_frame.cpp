@@ -1,8 +1,11 @@
 // links: show
 // The whole frame on a real GL context: what the set-up prints for missing files, when
-// the show asks to end, which scene fills the capture at a given time, and the GL state
-// a frame hands over to the next.
+// the show asks to end, which scene fills the capture at a given time, the GL state a
+// frame hands over to the next, and that nothing the show loaded reaches GL once the
+// context is gone.
 #include <GL/gl.h>
+#include <SDL.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,6 +22,30 @@
 
 namespace fs = std::filesystem;
 namespace w = scene::writer;
+
+// The GL calls that release objects, watched in this program: one made while no context
+// is current (after the context is gone, as a destructor run at exit would) ends the
+// process at once with status 3. With a context they do what GL does.
+extern "C" {
+void glDeleteTextures(GLsizei n, const GLuint* textures) {
+    using Real = void (*)(GLsizei, const GLuint*);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "glDeleteTextures"));
+    if (SDL_GL_GetCurrentContext() == nullptr) {
+        std::fputs("glDeleteTextures without a current GL context\n", stderr);
+        _exit(3);
+    }
+    real(n, textures);
+}
+void glDeleteLists(GLuint list, GLsizei range) {
+    using Real = void (*)(GLuint, GLsizei);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "glDeleteLists"));
+    if (SDL_GL_GetCurrentContext() == nullptr) {
+        std::fputs("glDeleteLists without a current GL context\n", stderr);
+        _exit(3);
+    }
+    real(list, range);
+}
+}
 
 namespace {
 
@@ -196,4 +223,29 @@ TEST_F(ShowFrame, AFrameHandsOverTheCaptionState) {
     show::drawShowFrame(10.1, keys);
     glGetFloatv(GL_TEXTURE_MATRIX, texture);
     EXPECT_EQ(texture[5], -0.001953125f);
+}
+
+TEST_F(ShowFrame, NothingTheShowLoadedReachesGlAfterItsContextIsGone) {
+    {
+        testsupport::GlContext probe;
+        REQUIRE_GL(probe);
+    }
+    writeLitSquare("intro1.csi");
+    writeFile("texture.raw", std::vector<std::uint8_t>(256 * 256 * 3, 255));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Two set-ups, as two shell cycles would make, a frame each; then the context goes,
+    // and the process ends the ordinary way, running what is left to run at exit.
+    EXPECT_EXIT(
+        {
+            for (int cycle = 0; cycle < 2; ++cycle) {
+                testsupport::GlContext ctx;
+                show::initShow();
+                const std::uint8_t keys[256] = {};
+                show::drawShowFrame(9.0, keys);
+            }
+            fs::current_path(old_);
+            fs::remove_all(dir_);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

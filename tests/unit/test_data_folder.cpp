@@ -1,4 +1,4 @@
-// links: platform
+// links: platform_files
 // Where "data\..." leads: the order of the folders tried, the first one that exists
 // taken as a whole, and the show's file names led into it.
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ protected:
     }
     static void write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
     static std::string readShowFile(const char* name) {
-        std::FILE* file = platform::openFile(name, "rb");
+        std::FILE* file = platform::openFile(name);
         if (file == nullptr) return "(none)";
         char buffer[32] = {};
         const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, file);

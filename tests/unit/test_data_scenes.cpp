@@ -104,7 +104,7 @@ TEST(DataScenes, CornersSampleInsideOneTileAfterPacking) {
         for (const scene::SceneMesh& mesh : b->loaded.meshes) {
             for (const scene::MeshPolygon& polygon : mesh.polygons) {
                 int tile = -1;
-                for (const scene::MeshCorner& c : polygon.corners) {
+                for (const scene::MeshCorner& c : mesh.cornersOf(polygon)) {
                     const float t = -c.v - std::floor(-c.v);
                     const float column = c.u * 256.0f, row = t * 256.0f;
                     const int here = static_cast<int>(row / 64.0f) * 4 + static_cast<int>(column / 64.0f);
@@ -124,8 +124,9 @@ TEST(DataScenes, SkiesSampleTheSkyTiles) {
     // renderer's t = -v would land in the mirrored tile row instead (stone, hills...).
     for (Built* b : builtScenes()) {
         const bool flowers = std::string(b->job->file) == "flowers.csi";
-        for (const scene::MeshPolygon& polygon : b->loaded.meshes.front().polygons) {
-            for (const scene::MeshCorner& c : polygon.corners) {
+        const scene::SceneMesh& sky = b->loaded.meshes.front();
+        for (const scene::MeshPolygon& polygon : sky.polygons) {
+            for (const scene::MeshCorner& c : sky.cornersOf(polygon)) {
                 const float row = (-c.v - std::floor(-c.v)) * 256.0f;
                 const int tile = static_cast<int>(row / 64.0f) * 4 + static_cast<int>(c.u * 4.0f);
                 if (flowers) {

@@ -3,6 +3,7 @@
 // arguments, and the lines printed for each failure, against a recording stand-in;
 // then the same failures once through the real sound system.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -164,13 +165,27 @@ TEST_F(MusicStreamCalls, MemoryModeMissingFileSaysFileNotFound) {
                                    "Close"}));
 }
 
-TEST_F(MusicStreamCalls, MemoryModeRefusesAFileOfNoSize) {
-    // A directory opens for reading, but has no size that can be read into memory.
+TEST_F(MusicStreamCalls, MemoryModeTakesOnlyARegularFile) {
+    // A directory, a FIFO without a writer and a link to an endless device cannot be
+    // opened: reported at once, as a missing file is.
+    ASSERT_EQ(mkfifo((dir_ + "/fifo.mp3").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir_ + "/zero.mp3").c_str()), 0);
+    for (const std::string& entry : {dir_, dir_ + "/fifo.mp3", dir_ + "/zero.mp3"}) {
+        script.calls.clear();
+        testing::internal::CaptureStdout();
+        { media::MusicStream music(entry.c_str(), 44100, 0); }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error!\nFile Not Found\n") << entry;
+        EXPECT_EQ(script.calls, (Calls{"SetOutput 2", "SetDriver 0", "Init 44100 32 0", "Close", "StreamClose null",
+                                       "Close"}));
+    }
+    // A file too large for the stream's length argument is not read at all.
+    const std::string large = writeFile("XXXX");
+    ASSERT_EQ(truncate(large.c_str(), off_t{4} << 30), 0);
+    script.calls.clear();
     testing::internal::CaptureStdout();
-    { media::MusicStream music(dir_.c_str(), 44100, 0); }
+    { media::MusicStream music(large.c_str(), 44100, 0); }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error!\nError loading file\n");
-    EXPECT_EQ(script.calls, (Calls{"SetOutput 2", "SetDriver 0", "Init 44100 32 0", "Close", "StreamClose null",
-                                   "Close"}));
+    EXPECT_EQ(script.calls.size(), 6u);
 }
 
 TEST_F(MusicStreamCalls, FailedInitInMemoryModeReadsNoFile) {

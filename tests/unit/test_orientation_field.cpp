@@ -4,6 +4,7 @@
 // code paths against the step-by-step version on many captures.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -368,10 +369,23 @@ TEST(CaptureFile, OnlyAWholeCaptureIsTaken) {
         EXPECT_FALSE(why.empty());
         EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::CaptureBytes, 0xAB)) << "touched by " << path;
     }
+    // Only a regular file is read, and nothing waits: not a directory, a FIFO without a
+    // writer, or a link to an endless device.
+    const std::string fifo = writeBytes("painterly_fifo.raw", {}) + ".fifo";
+    const std::string zero = fifo + ".zero";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    for (const std::string& path : {std::filesystem::temp_directory_path().string(), fifo, zero}) {
+        EXPECT_FALSE(painterly::loadCaptureFile(path.c_str(), capture.data(), why)) << path;
+        EXPECT_EQ(why, "cannot open " + path + ": not a regular file");
+        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::CaptureBytes, 0xAB)) << "touched by " << path;
+    }
     ASSERT_TRUE(painterly::loadCaptureFile(whole.c_str(), capture.data(), why)) << why;
     EXPECT_EQ(capture[1], 7);
     EXPECT_EQ(capture[painterly::CaptureBytes - 1], static_cast<std::uint8_t>((painterly::CaptureBytes - 1) * 7));
-    for (const std::string& path : {whole, longer, shorter}) std::remove(path.c_str());
+    for (const std::string& path : {whole, longer, shorter, fifo, zero, fifo.substr(0, fifo.size() - 5)}) {
+        std::remove(path.c_str());
+    }
 }
 
 // Runs the capture tool; its standard output in `out`, the exit status returned.

@@ -4,8 +4,11 @@
 // corners that name missing vertices), which must load safely and say where they stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -13,6 +16,62 @@
 
 #include "scene/scene.h"
 #include "scene/scene_writer.h"
+
+// The heap as the loader uses it, counted while a test asks: the bytes in use as
+// glibc's allocator would hold them (each block rounded up to 16 with an 8-byte header,
+// 32 at least), their peak, and an allocation that fails on purpose.
+namespace heap {
+bool counting = false;
+std::size_t inUse = 0;
+std::size_t peak = 0;
+long failAt = -1;  // the allocation (counted from 0 while counting) that throws; -1 none
+long made = 0;
+
+std::size_t chunkOf(std::size_t bytes) { return std::max<std::size_t>(32, (bytes + 8 + 15) & ~std::size_t{15}); }
+
+struct Header {
+    std::size_t bytes;
+    bool counted;
+    alignas(16) unsigned char payload[1];
+};
+constexpr std::size_t headerBytes = offsetof(Header, payload);
+
+void* allocate(std::size_t bytes) {
+    if (counting && made++ == failAt) throw std::bad_alloc();
+    auto* header = static_cast<Header*>(std::malloc(headerBytes + bytes));
+    if (header == nullptr) throw std::bad_alloc();
+    header->bytes = bytes;
+    header->counted = counting;
+    if (counting) {
+        inUse += chunkOf(bytes);
+        peak = std::max(peak, inUse);
+    }
+    return header->payload;
+}
+
+void release(void* p) {
+    if (p == nullptr) return;
+    auto* header = reinterpret_cast<Header*>(static_cast<unsigned char*>(p) - headerBytes);
+    if (header->counted) inUse -= chunkOf(header->bytes);
+    std::free(header);
+}
+
+// Counts from here on; `failing`: the allocation that throws (-1 none).
+void start(long failing = -1) {
+    inUse = peak = 0;
+    made = 0;
+    failAt = failing;
+    counting = true;
+}
+void stop() { counting = false; }
+}  // namespace heap
+
+void* operator new(std::size_t bytes) { return heap::allocate(bytes); }
+void* operator new[](std::size_t bytes) { return heap::allocate(bytes); }
+void operator delete(void* p) noexcept { heap::release(p); }
+void operator delete[](void* p) noexcept { heap::release(p); }
+void operator delete(void* p, std::size_t) noexcept { heap::release(p); }
+void operator delete[](void* p, std::size_t) noexcept { heap::release(p); }
 
 namespace {
 
@@ -192,7 +251,7 @@ TEST(SceneLoaderMesh, EmptyMeshesAndPolygons) {
     EXPECT_EQ(scene.meshes[0].vertexCount(), 0u);
     EXPECT_FALSE(scene.meshes[0].listDecided);
     ASSERT_EQ(scene.meshes[1].polygonCount(), 2u);
-    EXPECT_EQ(scene.meshes[1].polygons[1].cornerCount(), 0u);
+    EXPECT_EQ(scene.meshes[1].polygons[1].cornerCount, 0u);
     EXPECT_TRUE(load(scene, cat({text("SCEN"), meshesChunk({})})).complete());
     EXPECT_EQ(scene.meshCount(), 0u);
 }
@@ -209,11 +268,12 @@ TEST(SceneLoaderMesh, CornersAndVertices) {
     scene::SceneMesh& loaded = scene.meshes[0];
     EXPECT_EQ(loaded.visibility.keyCount(), 2u);
     ASSERT_EQ(loaded.polygonCount(), 1u);
-    ASSERT_EQ(loaded.polygons[0].cornerCount(), 3u);
-    EXPECT_EQ(loaded.polygons[0].corners[2].vertexIndex, 2);
-    EXPECT_NEAR(loaded.polygons[0].corners[0].u, 0.5f, 1e-3);
-    EXPECT_NEAR(loaded.polygons[0].corners[0].v, 0.25f, 1e-3);
-    EXPECT_EQ(loaded.polygons[0].corners[1].v, 0.0f);
+    const auto corners = loaded.cornersOf(loaded.polygons[0]);
+    ASSERT_EQ(corners.size(), 3u);
+    EXPECT_EQ(corners[2].vertexIndex, 2);
+    EXPECT_NEAR(corners[0].u, 0.5f, 1e-3);
+    EXPECT_NEAR(corners[0].v, 0.25f, 1e-3);
+    EXPECT_EQ(corners[1].v, 0.0f);
     ASSERT_EQ(loaded.vertexCount(), 3u);
     EXPECT_TRUE(loaded.vertices[0].isConstant());
     EXPECT_FALSE(loaded.vertices[1].isConstant());
@@ -246,7 +306,7 @@ TEST(SceneLoaderMesh, PolygonNamingAMissingVertexIsDropped) {
     EXPECT_EQ(result.droppedPolygons, 2u);
     ASSERT_EQ(scene.meshCount(), 1u);
     ASSERT_EQ(scene.meshes[0].polygonCount(), 2u);
-    EXPECT_EQ(scene.meshes[0].polygons[1].corners[0].vertexIndex, 2);
+    EXPECT_EQ(scene.meshes[0].cornersOf(scene.meshes[0].polygons[1])[0].vertexIndex, 2);
 }
 
 TEST(SceneLoaderLimits, HugeCountsInTinyFilesAllocateNothingLarge) {
@@ -371,6 +431,195 @@ TEST(SceneLoaderStream, PipeThatCannotTellItsLength) {
     ASSERT_EQ(scene.meshCount(), 1u);
     EXPECT_EQ(scene.meshes[0].vertexCount(), 10000u);
     EXPECT_EQ(scene.lightCount(), 1u);
+}
+
+// A stream with `bytes` and then `zeros` zero bytes, without holding them in memory.
+std::FILE* sparseStream(const Bytes& bytes, std::size_t zeros) {
+    std::FILE* stream = std::tmpfile();
+    if (stream == nullptr) return nullptr;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+    if (ftruncate(fileno(stream), static_cast<off_t>(bytes.size() + zeros)) != 0) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    std::rewind(stream);
+    return stream;
+}
+
+TEST(SceneLoaderStream, AForeignFileIsReadNoFurtherThanItsFirstFourBytes) {
+    for (const Bytes& head : {text("XXXX"), text("scen"), Bytes(4, 0)}) {
+        std::FILE* stream = sparseStream(head, 300u << 20);
+        ASSERT_NE(stream, nullptr);
+        scene::Scene scene;
+        const scene::LoadResult result = scene.load(stream);
+        EXPECT_EQ(std::ftell(stream), 4);
+        std::fclose(stream);
+        EXPECT_EQ(result.status, scene::LoadResult::Status::notAScene);
+        EXPECT_EQ(result.size, 4u);
+    }
+}
+
+TEST(SceneLoaderStream, AFileBeyondTheSizeLimitLoadsUpToItAndSaysSo) {
+    const Bytes head = cat({text("SCEN"), constantCameraChunk()});
+    // Exactly the limit: complete. One byte more: what the limit holds, called too large.
+    for (const std::size_t extra : {std::size_t{0}, std::size_t{1}, std::size_t{5} << 20}) {
+        std::FILE* stream = sparseStream(head, scene::MaxSceneFileBytes - head.size() + extra);
+        ASSERT_NE(stream, nullptr);
+        scene::Scene scene;
+        const scene::LoadResult result = scene.load(stream);
+        std::fclose(stream);
+        EXPECT_EQ(result.size, scene::MaxSceneFileBytes) << extra;
+        EXPECT_EQ(result.offset, scene::MaxSceneFileBytes) << extra;
+        EXPECT_TRUE(scene.camera.has_value()) << extra;
+        if (extra == 0) {
+            EXPECT_TRUE(result.complete()) << result.message();
+        } else {
+            EXPECT_EQ(result.status, scene::LoadResult::Status::tooLarge) << extra;
+            EXPECT_EQ(result.message(), "too large: longer than 33554432 bytes; loaded the first 33554432") << extra;
+        }
+    }
+    // A chunk that the limit cuts says where.
+    Bytes cut = cat({text("SCEN"), lightsChunk({w::Light{}, w::Light{}})});
+    std::FILE* stream = sparseStream(Bytes(), scene::MaxSceneFileBytes + 8);
+    ASSERT_NE(stream, nullptr);
+    std::fwrite(text("SCEN").data(), 1, 4, stream);
+    std::fseek(stream, static_cast<long>(scene::MaxSceneFileBytes - 32), SEEK_SET);
+    std::fwrite(cut.data() + 4, 1, cut.size() - 4, stream);
+    std::rewind(stream);
+    scene::Scene scene;
+    const scene::LoadResult result = scene.load(stream);
+    std::fclose(stream);
+    EXPECT_EQ(result.status, scene::LoadResult::Status::tooLarge);
+    EXPECT_EQ(scene.lightCount(), 1u);
+    EXPECT_EQ(result.message(), "too large: longer than 33554432 bytes; loaded the first 33554432, stopped at byte "
+                                "33554432 in LGTS chunk at byte 33554400, light 1 of 2, track posX");
+}
+
+// Files made of the structures that cost the most memory for their bytes, about 1 MB
+// each, and one like the show's: loading any holds at most 9 times the bytes read, plus
+// the 64 KiB read block.
+TEST(SceneLoaderLimits, PeakMemoryStaysWithinNineTimesTheBytesRead) {
+    auto meshHead = [](std::uint16_t visibilityKeys, std::uint16_t polygons) {
+        Bytes out(4, 0);
+        w::appendU16(out, 0);
+        w::appendU16(out, visibilityKeys);
+        out.insert(out.end(), 3u * visibilityKeys, 1);
+        out.insert(out.end(), 4, 0);
+        w::appendU16(out, polygons);
+        return out;
+    };
+    auto vertices = [](std::uint16_t count, const Bytes& vertex) {
+        Bytes out(4, 0);
+        w::appendU16(out, count);
+        for (std::uint16_t i = 0; i < count; ++i) out.insert(out.end(), vertex.begin(), vertex.end());
+        return out;
+    };
+    auto meshes = [](std::uint16_t count, const Bytes& mesh) {
+        Bytes out = text("MSHS");
+        w::appendU16(out, count);
+        for (std::uint16_t i = 0; i < count; ++i) out.insert(out.end(), mesh.begin(), mesh.end());
+        return out;
+    };
+    const Bytes oneKeyTrack = {1, 0, 0, 0x40, 0, 0, 1, 0};
+    Bytes oneKeyVertex;
+    for (int i = 0; i < 6; ++i) oneKeyVertex.insert(oneKeyVertex.end(), oneKeyTrack.begin(), oneKeyTrack.end());
+
+    // 65535 polygons without corners, 16 times over.
+    Bytes cornerless = meshHead(0, 65535);
+    cornerless.insert(cornerless.end(), 65535, 0);
+    cornerless = cat({cornerless, vertices(0, {})});
+    // Polygons of one corner on the mesh's one vertex.
+    Bytes oneCorner = meshHead(0, 65535);
+    for (int i = 0; i < 65535; ++i) oneCorner.insert(oneCorner.end(), {1, 0, 0, 0, 0, 0, 0});
+    oneCorner = cat({oneCorner, vertices(1, oneKeyVertex)});
+    // Meshes of 24 bytes: a visibility key and a polygon without corners.
+    Bytes tinyMesh = cat({meshHead(1, 1), {0}, vertices(0, {})});
+    // Vertices and lights whose tracks have one key each.
+    Bytes light = {0};
+    light.insert(light.end(), oneKeyVertex.begin(), oneKeyVertex.end());
+    Bytes lights = text("LGTS");
+    w::appendU16(lights, 20000);
+    for (int i = 0; i < 20000; ++i) lights.insert(lights.end(), light.begin(), light.end());
+    // A mesh like the show's: a grid of constant vertices, four-cornered polygons.
+    w::Mesh grid;
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            w::Vertex v;
+            v.position = {constant(static_cast<float>(x)), constant(static_cast<float>(y)), constant(0.5f)};
+            v.normal = {constant(0), constant(0), constant(1)};
+            grid.vertices.push_back(v);
+            if (x < 99 && y < 99) {
+                const auto at = [](int cx, int cy) { return static_cast<std::uint16_t>(cy * 100 + cx); };
+                grid.polygons.push_back(
+                    {{{at(x, y), 0.1f, 0.1f}, {at(x + 1, y), 0.2f, 0.1f}, {at(x + 1, y + 1), 0.2f, 0.2f}, {at(x, y + 1), 0.1f, 0.2f}}});
+            }
+        }
+    }
+
+    const struct {
+        const char* name;
+        Bytes file;
+    } files[] = {
+        {"polygons without corners", cat({text("SCEN"), meshes(16, cornerless)})},
+        {"polygons of one corner", cat({text("SCEN"), meshes(2, oneCorner)})},
+        {"meshes of 24 bytes", cat({text("SCEN"), meshes(40000, tinyMesh)})},
+        {"vertices of one-key tracks", cat({text("SCEN"), meshes(1, cat({meshHead(0, 0), vertices(20000, oneKeyVertex)}))})},
+        {"lights of one-key tracks", cat({text("SCEN"), lights})},
+        {"a grid like the show's", cat({text("SCEN"), meshesChunk({grid, grid, grid})})},
+    };
+    for (const auto& file : files) {
+        std::FILE* stream = fmemopen(const_cast<std::uint8_t*>(file.file.data()), file.file.size(), "rb");
+        ASSERT_NE(stream, nullptr);
+        scene::Scene scene;
+        heap::start();
+        const scene::LoadResult result = scene.load(stream);
+        heap::stop();
+        std::fclose(stream);
+        EXPECT_TRUE(result.complete()) << file.name << ": " << result.message();
+        const double ratio = static_cast<double>(heap::peak) / static_cast<double>(file.file.size());
+        std::printf("%-28s %8zu bytes, peak %9zu bytes on the heap: %.2f times\n", file.name, file.file.size(),
+                    heap::peak, ratio);
+        EXPECT_GT(file.file.size(), 400000u) << file.name;
+        EXPECT_LE(heap::peak, 9 * file.file.size() + 64 * 1024) << file.name;
+    }
+}
+
+TEST(SceneLoaderLimits, RunningOutOfMemoryAnywhereLeavesAnEmptySceneAndSaysSo) {
+    w::Mesh mesh;
+    mesh.visibility = {{true, 10}};
+    mesh.polygons.push_back({{{0, 0.5f, 0.25f}, {1, 1.0f, 0.0f}, {2, 0.0f, 1.0f}}});
+    mesh.vertices.resize(3);
+    mesh.vertices[1].position[2].keys = {{2.0f, 0.0f, 0}, {4.0f, 0.0f, 8}};
+    w::Light light;
+    light.colour[0].keys = {{1.0f, 0.0f, 0}};
+    const Bytes file = cat({text("SCEN"), cameraChunk(cameraAt(2.0f)), meshesChunk({mesh, mesh}), lightsChunk({light})});
+    for (const bool fromStream : {false, true}) {
+        long failures = 0;
+        for (long failing = 0;; ++failing) {
+            std::FILE* stream = fromStream ? fmemopen(const_cast<std::uint8_t*>(file.data()), file.size(), "rb") : nullptr;
+            scene::Scene scene;
+            heap::start(failing);
+            const scene::LoadResult result = fromStream ? scene.load(stream) : load(scene, file);
+            const bool failed = heap::made > failing;
+            heap::stop();
+            if (stream != nullptr) std::fclose(stream);
+            if (!failed) {
+                EXPECT_TRUE(result.complete()) << result.message();
+                EXPECT_EQ(scene.meshCount(), 2u);
+                break;
+            }
+            ++failures;
+            EXPECT_EQ(result.status, scene::LoadResult::Status::outOfMemory) << failing;
+            EXPECT_LE(result.size, file.size()) << failing;
+            EXPECT_EQ(result.message(), "out of memory after reading " + std::to_string(result.size) + " bytes; nothing loaded")
+                << failing;
+            EXPECT_FALSE(scene.camera.has_value()) << failing;
+            EXPECT_EQ(scene.meshCount(), 0u) << failing;
+            EXPECT_EQ(scene.lightCount(), 0u) << failing;
+        }
+        EXPECT_GT(failures, 10) << fromStream;
+    }
 }
 
 TEST(SceneLoaderStream, UnreadableStreamIsAReadError) {

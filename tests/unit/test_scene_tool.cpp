@@ -1,15 +1,22 @@
 // links: scene
 // The sunmarrow-scene tool as other tools use it: exact JSON for info and eval, exit
-// status 0, 1 and 2, and cursors that move back and forth as frames are asked.
+// status 0, 1 and 2, cursors that move back and forth as frames are asked, and what it
+// does with files outside the format and entries that are no file at all.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "scene/scene_writer.h"
 
@@ -43,6 +50,56 @@ ToolRun run(const std::string& args) {
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = slurp(errPath);
+    return result;
+}
+
+// A run of the tool that is watched: killed when it takes longer than `seconds` or its
+// resident size passes `maxKb`, as a hang or a runaway read would.
+struct WatchedRun {
+    int status = -1;  // exit status, -1 when it did not exit by itself
+    bool killed = false;
+    double seconds = 0;
+    long peakKb = 0;  // the most it was resident, from the kernel's account
+    std::string out;
+};
+
+long residentKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
+// `frame`: for eval, the one frame asked for; null for info.
+WatchedRun runWatched(const char* command, const std::string& path, const char* frame, double seconds, long maxKb) {
+    WatchedRun result;
+    const std::string outPath = ::testing::TempDir() + std::to_string(getpid()) + "_watched_stdout.txt";
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (std::freopen(outPath.c_str(), "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
+        execl(tool.c_str(), tool.c_str(), command, path.c_str(), frame, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0) return result;
+    int status = 0;
+    rusage usage{};
+    for (;;) {
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (done == pid) break;
+        if (!result.killed && (result.seconds > seconds || residentKb(pid) > maxKb)) {
+            kill(pid, SIGKILL);
+            result.killed = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakKb = usage.ru_maxrss;
+    result.out = slurp(outPath);
+    std::remove(outPath.c_str());
     return result;
 }
 
@@ -97,8 +154,9 @@ TEST_F(SceneInspector, InfoOfACompleteFile) {
     const ToolRun result = run("info " + path_);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
-              "{\"complete\": true, \"camera\": true, \"lights\": [1, 0], \"meshes\": [{\"headerWord\": 7, "
-              "\"visibilityKeys\": 0, \"polygons\": 1, \"corners\": 2, \"vertices\": 2, \"constant\": false}]}\n");
+              "{\"complete\": true, \"droppedPolygons\": 0, \"camera\": true, \"lights\": [1, 0], \"meshes\": "
+              "[{\"headerWord\": 7, \"visibilityKeys\": 0, \"polygons\": 1, \"droppedPolygons\": 0, \"corners\": 2, "
+              "\"vertices\": 2, \"constant\": false}]}\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -111,9 +169,10 @@ TEST_F(SceneInspector, InfoOfAFileCutShortPrintsWhatLoaded) {
     EXPECT_EQ(result.out, "{\"complete\": false, \"error\": \"cut short at byte " + std::to_string(bytes.size()) +
                               " of " + std::to_string(bytes.size()) +
                               " in LGTS chunk at byte " + std::to_string(lightsAt) +
-                              ", light 1 of 2, track blue\", \"camera\": true, \"lights\": [1], \"meshes\": "
-                              "[{\"headerWord\": 7, \"visibilityKeys\": 0, \"polygons\": 1, \"corners\": 2, "
-                              "\"vertices\": 2, \"constant\": false}]}\n");
+                              ", light 1 of 2, track blue\", \"droppedPolygons\": 0, \"camera\": true, "
+                              "\"lights\": [1], \"meshes\": [{\"headerWord\": 7, \"visibilityKeys\": 0, "
+                              "\"polygons\": 1, \"droppedPolygons\": 0, \"corners\": 2, \"vertices\": 2, "
+                              "\"constant\": false}]}\n");
 }
 
 TEST_F(SceneInspector, UnreadableAndForeignFiles) {
@@ -125,7 +184,80 @@ TEST_F(SceneInspector, UnreadableAndForeignFiles) {
     result = run("info " + writeFixture("inspector_foreign.csi", {'s', 'c', 'e', 'n'}));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "{\"complete\": false, \"error\": \"not a scene file: does not begin with \\\"SCEN\\\"\", "
-                          "\"camera\": false, \"lights\": [], \"meshes\": []}\n");
+                          "\"droppedPolygons\": 0, \"camera\": false, \"lights\": [], \"meshes\": []}\n");
+}
+
+TEST_F(SceneInspector, DroppedPolygonsAreCountedAndFailTheFile) {
+    // The second polygon's corner names vertex 2 of a mesh with 2 vertices.
+    w::SceneDesc desc = smallScene();
+    desc.meshes[0].polygons.push_back({{{0, 0.0f, 0.0f}, {2, 0.0f, 0.0f}}});
+    desc.meshes.push_back(desc.meshes[0]);
+    desc.meshes[1].polygons.push_back({{{1, 0.0f, 0.0f}, {7, 0.0f, 0.0f}, {0, 0.0f, 0.0f}}});
+    const std::string path = writeFixture("inspector_dropped.csi", w::writeScene(desc));
+    ToolRun result = run("info " + path);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "{\"complete\": true, \"droppedPolygons\": 3, \"camera\": true, \"lights\": [1, 0], "
+                          "\"meshes\": [{\"headerWord\": 7, \"visibilityKeys\": 0, \"polygons\": 1, "
+                          "\"droppedPolygons\": 1, \"corners\": 2, \"vertices\": 2, \"constant\": false}, "
+                          "{\"headerWord\": 7, \"visibilityKeys\": 0, \"polygons\": 1, \"droppedPolygons\": 2, "
+                          "\"corners\": 2, \"vertices\": 2, \"constant\": false}]}\n");
+
+    // eval still gives what was kept, with the same values as the file without them.
+    result = run("eval " + path + " 5");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "sunmarrow-scene: " + path + ": 3 polygons dropped: a corner names a vertex the mesh does not have\n");
+    const ToolRun clean = run("eval " + path_ + " 5");
+    const std::string cleanMesh = clean.out.substr(clean.out.find("{\"visible\""));
+    const std::string mesh = cleanMesh.substr(0, cleanMesh.size() - 5);  // without "]}\n]\n"
+    EXPECT_EQ(result.out, clean.out.substr(0, clean.out.size() - 5) + ", " + mesh + "]}\n]\n");
+}
+
+// What a person may hand the inspector in place of a scene file: each ends at once,
+// with status 1 and a reason, in little memory. None is read beyond its first bytes.
+TEST_F(SceneInspector, EntriesThatAreNoSceneFileEndAtOnceInLittleMemory) {
+    const std::string dir = ::testing::TempDir() + std::to_string(getpid()) + "_hostile_entries";
+    ASSERT_EQ(std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/directory.csi'").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir + "/fifo.csi").c_str(), 0600), 0);  // and no writer
+    ASSERT_EQ(symlink("/dev/zero", (dir + "/zero.csi").c_str()), 0);
+    // Sparse: they take no room on disk, but a reader sees every byte.
+    auto sparse = [&](const std::string& name, const std::string& head, off_t size) {
+        std::FILE* file = std::fopen((dir + "/" + name).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(head.data(), 1, head.size(), file);
+        std::fflush(file);
+        ASSERT_EQ(ftruncate(fileno(file), size), 0);
+        std::fclose(file);
+    };
+    sparse("sparse4g.csi", "", off_t{4} << 30);
+    sparse("xxxx300m.csi", "XXXX", off_t{300} << 20);
+
+    const std::string notRegular = ": not a regular file\", \"droppedPolygons\": 0, \"camera\": false";
+    const std::string foreign = "{\"complete\": false, \"error\": \"not a scene file: does not begin with \\\"SCEN\\\"\"";
+    const struct {
+        const char* name;
+        std::string expected;
+    } entries[] = {
+        {"directory.csi", notRegular},
+        {"fifo.csi", notRegular},
+        {"zero.csi", notRegular},
+        {"sparse4g.csi", foreign},
+        {"xxxx300m.csi", foreign},
+    };
+    for (const auto& entry : entries) {
+        for (const char* command : {"info", "eval"}) {
+            const std::string path = dir + "/" + entry.name;
+            const bool info = std::string(command) == "info";
+            const WatchedRun result = runWatched(command, path, info ? nullptr : "0", 10.0, 200 * 1024);
+            EXPECT_FALSE(result.killed) << command << " " << entry.name;
+            EXPECT_EQ(result.status, 1) << command << " " << entry.name;
+            EXPECT_LT(result.seconds, 5.0) << command << " " << entry.name;
+            EXPECT_LT(result.peakKb, 200 * 1024) << command << " " << entry.name;
+            if (info) {
+                EXPECT_NE(result.out.find(entry.expected), std::string::npos) << entry.name << ": " << result.out;
+            }
+        }
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST_F(SceneInspector, EvalPrintsEveryValue) {

@@ -198,11 +198,12 @@ void expectMesh(const scene::SceneMesh& loaded, const w::Mesh& desc, const std::
     ASSERT_EQ(loaded.polygonCount(), desc.polygons.size()) << where;
     for (std::size_t p = 0; p < desc.polygons.size(); ++p) {
         const auto& corners = desc.polygons[p].corners;
-        ASSERT_EQ(loaded.polygons[p].cornerCount(), corners.size()) << where;
+        const auto got = loaded.cornersOf(loaded.polygons[p]);
+        ASSERT_EQ(got.size(), corners.size()) << where;
         for (std::size_t c = 0; c < corners.size(); ++c) {
-            EXPECT_EQ(loaded.polygons[p].corners[c].vertexIndex, corners[c].vertexIndex) << where;
-            EXPECT_EQ(loaded.polygons[p].corners[c].u, packed(corners[c].u)) << where;
-            EXPECT_EQ(loaded.polygons[p].corners[c].v, packed(corners[c].v)) << where;
+            EXPECT_EQ(got[c].vertexIndex, corners[c].vertexIndex) << where;
+            EXPECT_EQ(got[c].u, packed(corners[c].u)) << where;
+            EXPECT_EQ(got[c].v, packed(corners[c].v)) << where;
         }
     }
     ASSERT_EQ(loaded.vertexCount(), desc.vertices.size()) << where;

@@ -212,9 +212,23 @@ TEST_F(SoundSystem, FilesThatCannotBePlayedAreNamed) {
               nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_FILE_FORMAT);
 
-    // A directory opens but cannot be read.
-    EXPECT_EQ(FSOUND_Stream_OpenFile(dir_.path().c_str(), media::kStreamFileMode, 0), nullptr);
-    expectError(FSOUND_ERR_FILE_BAD, "Error loading file");
+    // Anything that is not a regular file cannot be opened, and opening never waits: a
+    // directory, a FIFO without a writer, a link to an endless device.
+    ASSERT_EQ(mkfifo(dir_.file("fifo.mp3").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", dir_.file("zero.mp3").c_str()), 0);
+    for (const std::string& entry : {dir_.path(), dir_.file("fifo.mp3"), dir_.file("zero.mp3")}) {
+        EXPECT_EQ(FSOUND_Stream_OpenFile(entry.c_str(), media::kStreamFileMode, 0), nullptr) << entry;
+        expectError(FSOUND_ERR_FILE_NOTFOUND, "File not found");
+    }
+    // Large files of no MPEG audio are given up on after their first bytes.
+    for (const char* head : {"", "XXXX"}) {
+        const std::string path = dir_.write("large.mp3", std::vector<unsigned char>(head, head + std::strlen(head)));
+        ASSERT_EQ(truncate(path.c_str(), off_t{4} << 30), 0);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0), nullptr);
+        expectError(FSOUND_ERR_FILE_FORMAT, "Unknown file format");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << head;
+    }
 
     EXPECT_EQ(FSOUND_Stream_OpenFile(nullptr, media::kStreamFileMode, 0), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INVALID_PARAM);

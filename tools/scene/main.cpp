@@ -1,9 +1,11 @@
 // sunmarrow-scene: inspects scene files as JSON, for people and for other tools.
 //   sunmarrow-scene info FILE                 structure of the loaded scene
 //   sunmarrow-scene eval FILE FRAME [FRAME…]  every value at each frame, in the order given
-// Exit status: 0 for a complete file, 1 for one cut short, not a scene or unreadable
-// (after printing what was loaded), 2 for wrong usage.
-#include <cerrno>
+// Exit status: 0 for a complete file, 1 for one outside the format (cut short, not a
+// scene, too large, with polygons dropped for naming missing vertices) or that cannot
+// be opened or read (after printing what was loaded), 2 for wrong usage. FILE must be a
+// regular file: anything else (a directory, FIFO, device) is a file that cannot be
+// opened, and the inspector never waits on one.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_path.h"
 #include "scene/scene.h"
 #include "scene/scene_values.h"
 
@@ -72,13 +75,17 @@ struct Loaded {
     scene::Scene scene;
     scene::LoadResult result;
     std::string error;  // empty when complete
+
+    // 0 for a complete file that kept every polygon, else 1.
+    int status() const { return error.empty() && result.droppedPolygons == 0 ? 0 : 1; }
 };
 
 void loadFile(const char* path, Loaded& loaded) {
-    std::FILE* stream = std::fopen(path, "rb");
+    int failure = 0;
+    std::FILE* stream = platform::openRegularFile(path, &failure);
     if (stream == nullptr) {
         loaded.result.status = scene::LoadResult::Status::readError;
-        loaded.error = std::string("cannot open ") + path + ": " + std::strerror(errno);
+        loaded.error = std::string("cannot open ") + path + ": " + platform::openFailureText(failure);
         return;
     }
     loaded.result = loaded.scene.load(stream);
@@ -103,6 +110,8 @@ int info(const char* path) {
         out += ", \"error\": ";
         quoted(out, loaded.error);
     }
+    out += ", \"droppedPolygons\": ";
+    number(out, static_cast<double>(loaded.result.droppedPolygons));
     out += ", \"camera\": ";
     boolean(out, scene.camera.has_value());
     out += ", \"lights\": [";
@@ -113,8 +122,6 @@ int info(const char* path) {
     out += "], \"meshes\": [";
     for (std::size_t i = 0; i < scene.meshes.size(); ++i) {
         const scene::SceneMesh& mesh = scene.meshes[i];
-        std::size_t corners = 0;
-        for (const scene::MeshPolygon& polygon : mesh.polygons) corners += polygon.cornerCount();
         out += i > 0 ? ", {" : "{";
         out += "\"headerWord\": ";
         number(out, mesh.headerWord);
@@ -122,8 +129,10 @@ int info(const char* path) {
         number(out, static_cast<double>(mesh.visibility.keyCount()));
         out += ", \"polygons\": ";
         number(out, static_cast<double>(mesh.polygonCount()));
+        out += ", \"droppedPolygons\": ";
+        number(out, mesh.droppedPolygons);
         out += ", \"corners\": ";
-        number(out, static_cast<double>(corners));
+        number(out, static_cast<double>(mesh.corners.size()));
         out += ", \"vertices\": ";
         number(out, static_cast<double>(mesh.vertexCount()));
         out += ", \"constant\": ";
@@ -132,7 +141,7 @@ int info(const char* path) {
     }
     out += "]}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return loaded.error.empty() ? 0 : 1;
+    return loaded.status();
 }
 
 bool parseFrame(const char* text, float& frame) {
@@ -172,8 +181,9 @@ void frameObject(std::string& out, scene::Scene& scene, float frame) {
         }
         out += "], \"corners\": [";
         bool first = true;
-        for (const scene::MeshPolygon& polygon : scene.meshes[m].polygons) {
-            for (const scene::MeshCorner& corner : polygon.corners) {
+        const scene::SceneMesh& loaded = scene.meshes[m];
+        for (const scene::MeshPolygon& polygon : loaded.polygons) {
+            for (const scene::MeshCorner& corner : loaded.cornersOf(polygon)) {
                 if (!first) out += ", ";
                 first = false;
                 const double corner3[3] = {static_cast<double>(corner.vertexIndex), corner.u, corner.v};
@@ -196,6 +206,10 @@ int eval(const char* path, int frameCount, char** frameTexts) {
     Loaded loaded;
     loadFile(path, loaded);
     if (!loaded.error.empty()) std::fprintf(stderr, "sunmarrow-scene: %s: %s\n", path, loaded.error.c_str());
+    if (loaded.result.droppedPolygons != 0) {
+        std::fprintf(stderr, "sunmarrow-scene: %s: %zu polygons dropped: a corner names a vertex the mesh does not have\n",
+                     path, loaded.result.droppedPolygons);
+    }
     std::string out = "[";
     for (std::size_t i = 0; i < frames.size(); ++i) {
         out += i > 0 ? ",\n" : "\n";
@@ -203,7 +217,7 @@ int eval(const char* path, int frameCount, char** frameTexts) {
     }
     out += "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return loaded.error.empty() ? 0 : 1;
+    return loaded.status();
 }
 
 }  // namespace
