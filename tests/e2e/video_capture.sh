@@ -40,8 +40,13 @@ differing=$(compare -metric AE middle.png inner.png null: 2>&1 || true)
 "$capture" video --from 40 --to 50 --fps 10 --size 320x240 --out clip.mp4 2> progress.txt
 grep -q "100/100 frames" progress.txt || { echo "no progress seen:"; cat progress.txt; exit 1; }
 ! grep -q $'\r' progress.txt || fail "progress into a file redraws a bar"
-lines=$(wc -l < progress.txt)
+lines=$(tr '\r' '\n' < progress.txt | grep -c frames)
 [ "$lines" -le 22 ] || { echo "progress into a file took $lines lines:"; cat progress.txt; exit 1; }
+# On a terminal (script gives it one): the bar, redrawn in place.
+if command -v script > /dev/null; then
+  script -qec "'$capture' video --from 40 --to 41 --fps 10 --size 320x240 --out tty.mp4" /dev/null > tty.txt
+  grep -q $'\r\\[#*\\.*\\] 10/10 frames' tty.txt || { echo "no bar on a terminal:"; cat -v tty.txt; exit 1; }
+fi
 
 probe() { ffprobe -v error -select_streams "$1" -show_entries "$2" -of default=noprint_wrappers=1:nokey=1 "${3:-clip.mp4}"; }
 [ "$(probe v:0 stream=codec_name)" = h264 ] || fail "video is not H.264"
