@@ -318,7 +318,9 @@ constexpr const char* framesUsage = "frames --dir DIR [--fps 1-60] [--size WxH] 
 int runVideo(int argc, char** argv) {
     RangeOptions o;
     if (!parseRange(argc, argv, true, o)) {
-        std::fprintf(stderr, "usage: sunmarrow-capture %s\n(presets: ultrafast ... medium ... veryslow)\n", videoUsage);
+        std::fprintf(stderr, "usage: sunmarrow-capture %s\npresets:", videoUsage);
+        for (const char* p : presets) std::fprintf(stderr, " %s", p);
+        std::fputc('\n', stderr);
         return 2;
     }
     return renderRange(o, true);
