@@ -82,10 +82,11 @@ int appMain(platform::Instance instance) {
     appWindow.settings.fullscreen = false;
     appWindow.settings.music = true;
 
-    // Its result tells nothing: when the form cannot be shown the defaults stand.
-    d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
-    if (d.takeQuitSignal()) {
-        // Interrupted while the user was choosing: nothing was opened, nothing to close.
+    // When the form cannot be shown the defaults stand. A form that went away without
+    // an answer (its process killed, say) chose nothing, and neither does the program.
+    const std::intptr_t answer = d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
+    if (d.takeQuitSignal() || answer == platform::dialogAbandoned) {
+        // Nothing was opened, nothing to close.
         appWindow.identity = nullptr;
         return 0;
     }

@@ -18,7 +18,8 @@ extern bool keepRunning;
 extern bool wantFullscreen;
 
 // Runs the whole program; 0 after a run (also after a failed window creation or show
-// set-up), -1 when the window class cannot be registered.
+// set-up, and when the settings form went away unanswered or a quit signal came while
+// it was open: then nothing is shown), -1 when the window class cannot be registered.
 int appMain(platform::Instance instance);
 
 // Queues the quit marker for the window and clears keepRunning; the loop ends when it
