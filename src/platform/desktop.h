@@ -172,9 +172,11 @@ public:
     virtual void unregisterClass(const char* className, Instance instance) = 0;
 
     // Switches the show's display (the primary monitor) to width x height for a
-    // fullscreen window; true when that mode is in force (or will be as soon as the
-    // fullscreen window shows). A screen has the one depth it was started with: any
-    // depth is accepted, and `bits` chooses only the GL colour buffer (pixelFormat).
+    // fullscreen window; true when that display has the mode, which is then in force
+    // as soon as the fullscreen window shows. Where modes cannot really switch (Wayland,
+    // or a monitor that the switch would turn off) the window covers the display in the
+    // mode it has. A screen has the one depth it was started with: any depth is
+    // accepted, and `bits` chooses only the GL colour buffer (pixelFormat).
     virtual bool changeDisplayMode(std::int32_t width, std::int32_t height, std::int32_t bits) = 0;
     // Returns the screen to the mode of the desktop's own settings.
     virtual void restoreDisplayMode() = 0;

@@ -52,6 +52,8 @@ struct Window {
     int outerHeight = 0;
     int minWidth = 0;  // the smallest client area, in window units
     int minHeight = 0;
+    int askedWidth = 0;  // the size asked for; the shell's view starts at it
+    int askedHeight = 0;
 };
 
 struct GlContext {
@@ -110,6 +112,36 @@ bool onRealDisplay() {
     if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     return asked != nullptr && std::strcmp(asked, driver) == 0;
+}
+
+bool videoDriverIs(const char* name) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, name) == 0;
+}
+
+// SDL 2.26 switches an X monitor's mode by turning the monitor off, resizing the whole
+// X screen to the new mode's size and turning the monitor on again where it was; the
+// way back does the same with the desktop's mode. Where the other monitors fit into
+// that size the resize goes through, and a monitor away from the desktop's top-left
+// corner lands outside the screen: it stays off, and SDL's next look at it ends the
+// process (two equal monitors, the primary one on the right, are enough). The switch
+// is safe only from the top-left corner, or where another monitor reaches beyond both
+// sizes so that the X server refuses the resize.
+bool modeSwitchIsSafe(int width, int height) {
+    SDL_Rect show{};
+    if (SDL_GetDisplayBounds(showDisplay, &show) != 0) return false;
+    if (show.x == 0 && show.y == 0) return true;
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(showDisplay, &desktop) != 0) return false;
+    int right = 0, bottom = 0;
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect other{};
+        if (i == showDisplay || SDL_GetDisplayBounds(i, &other) != 0) continue;
+        right = std::max(right, other.x + other.w);
+        bottom = std::max(bottom, other.y + other.h);
+    }
+    const auto resizeRefused = [&](int w, int h) { return right > w || bottom > h; };
+    return resizeRefused(width, height) && resizeRefused(desktop.w, desktop.h);
 }
 
 ColourSizes exactColour(std::int32_t bits) {
@@ -172,8 +204,14 @@ public:
             if (mode.w == width && mode.h == height) {
                 // The switch itself happens when the fullscreen window shows: SDL ties
                 // the mode to the window and returns to the desktop mode without it.
+                // Where no mode really switches (Wayland), or switching would turn a
+                // monitor off, the window covers the monitor at the mode it has, and
+                // the show is drawn at that size.
                 fullscreenMode_ = mode;
                 modeSwitched_ = true;
+                fullscreenFlag_ = !videoDriverIs("wayland") && modeSwitchIsSafe(width, height)
+                                      ? SDL_WINDOW_FULLSCREEN
+                                      : SDL_WINDOW_FULLSCREEN_DESKTOP;
                 return true;
             }
         }
@@ -202,7 +240,7 @@ public:
         if (request.frame == WindowFrame::overlapped) flags |= SDL_WINDOW_RESIZABLE;
         if (request.frame == WindowFrame::popup) flags |= SDL_WINDOW_BORDERLESS;
         if (request.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        if (request.fullscreen && modeSwitched_) flags |= SDL_WINDOW_FULLSCREEN;
+        if (request.fullscreen && modeSwitched_) flags |= fullscreenFlag_;
 
         const ColourSizes attempts[] = {exactColour(request.pixelFormat.colorBits),
                                         exactColour(request.pixelFormat.colorBits <= 16 ? 32 : 16),
@@ -222,7 +260,9 @@ public:
             reportSdlError("window");
             return nullptr;
         }
-        if ((flags & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowDisplayMode(sdl, &fullscreenMode_);
+        if ((flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN) {
+            SDL_SetWindowDisplayMode(sdl, &fullscreenMode_);
+        }
         if (request.minClientWidth > 0 || request.minClientHeight > 0) {
             SDL_SetWindowMinimumSize(sdl, std::max(request.minClientWidth, 1), std::max(request.minClientHeight, 1));
         }
@@ -235,6 +275,8 @@ public:
         window->outerSize = !request.sizeIsClient && request.frame == WindowFrame::overlapped;
         window->outerWidth = request.width;
         window->outerHeight = request.height;
+        window->askedWidth = request.width;
+        window->askedHeight = request.height;
         window->minWidth = request.minClientWidth;
         window->minHeight = request.minClientHeight;
         windows_[window->id] = window;
@@ -282,12 +324,13 @@ public:
             }
         }
         SDL_RaiseWindow(window->sdl);
-        // A drawable larger than the window (a scaled display) is a size the shell has
-        // not been told yet; on an unscaled one the two agree and nothing is queued.
-        int w = 0, h = 0, pw = 0, ph = 0;
-        SDL_GetWindowSize(window->sdl, &w, &h);
-        SDL_GL_GetDrawableSize(window->sdl, &pw, &ph);
-        if (pw != w || ph != h) queueSize(window, SizeKind::restored);
+        // The shell's view starts at the size it asked for. A drawable of another size
+        // (a scaled display, a fullscreen window that covers a monitor in its own mode)
+        // may never send a size event of its own: tell it here, so that every pixel
+        // is painted from the first frame on.
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window->sdl, &w, &h);
+        if (w != window->askedWidth || h != window->askedHeight) queueSize(window, SizeKind::restored);
     }
 
     void setUserData(Window* window, void* data) override {
@@ -580,6 +623,7 @@ private:
     Uint32 quitEventType_ = 0;
     SDL_DisplayMode fullscreenMode_{};
     bool modeSwitched_ = false;
+    Uint32 fullscreenFlag_ = SDL_WINDOW_FULLSCREEN;  // or _DESKTOP: cover without switching
     bool saverQueryDefaulted_ = false;
     std::array<bool, keyboardStateSize> tapped_{};  // pressed since the last snapshot
 };
