@@ -137,12 +137,14 @@ e2e_check "equal monitors: fullscreen window covers exactly the primary monitor"
     "$(client_rect "$WINDOW")" "1024x768+1024+0"
 e2e_check "equal monitors: fullscreen state" "$(xprop -id "$WINDOW" _NET_WM_STATE | grep -c _NET_WM_STATE_FULLSCREEN)" "1"
 # The show is drawn at the monitor's size, not at the 800x600 asked for: six seconds in,
-# its picture reaches the top right corner (with the view at 800x600 it stays black).
+# its picture reaches the top right corner, which a view of 800x600 would leave black
+# or in the scene's pale clear colour.
 if [ -n "$SHOW_DATA" ] && command -v import >/dev/null 2>&1; then
     sleep 6
     corner=$(import -window root -crop 32x32+2016+0 +repage png:- 2>/dev/null |
         convert png:- -colorspace gray -format '%[fx:int(255*mean)]' info: 2>/dev/null)
-    e2e_check "equal monitors: the picture reaches the top right corner (grey ${corner:-?})" "$((${corner:-0} > 8))" "1"
+    e2e_check "equal monitors: the picture reaches the top right corner (grey ${corner:-?})" \
+        "$((${corner:-0} > 8 && ${corner:-0} < 200))" "1"
 fi
 end_with_escape "equal monitors"
 sleep 0.5
