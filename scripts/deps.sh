@@ -9,6 +9,7 @@ packages=(
   libpng-dev libfreetype-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
+  x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy weston
 )
 missing=()
 for p in "${packages[@]}"; do
