@@ -51,7 +51,9 @@ struct Message {
     MessageKind kind = MessageKind::other;
     Window* window = nullptr;
     SizeKind sizeKind = SizeKind::restored;
-    std::uint16_t width = 0;   // client size for MessageKind::size (16 bits each)
+    // Client size for MessageKind::size (16 bits each), in the drawable's pixels: on a
+    // scaled display that is more than the window's size in desktop units.
+    std::uint16_t width = 0;
     std::uint16_t height = 0;
     std::uint32_t command = 0;  // SysCommand value for MessageKind::sysCommand
     void* createParam = nullptr;
@@ -89,12 +91,18 @@ struct WindowSpec {
     const char* title = nullptr;
     WindowFrame frame = WindowFrame::overlapped;
     bool topmost = false;
-    bool fullscreen = false;   // covers the screen in the mode set by changeDisplayMode
-    std::int32_t x = 0;        // outer top-left corner on the screen
+    bool fullscreen = false;   // covers the show's display in the mode set by changeDisplayMode
+    // Outer top-left corner, from the top-left of the show's display (the primary
+    // monitor; other monitors are left alone). Compositors may place it themselves.
+    std::int32_t x = 0;
     std::int32_t y = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
     bool sizeIsClient = true;  // false: width x height is the outer size, frame included
+    // The client area never gets smaller than this, whoever resizes the window (the
+    // user through the window manager, or another program with no manager to refuse).
+    std::int32_t minClientWidth = 0;
+    std::int32_t minClientHeight = 0;
     Instance instance = nullptr;
     void* createParam = nullptr;  // handed to the window procedure with MessageKind::create
     // An X window's visual is fixed when it is made, so the surface format travels with
@@ -126,6 +134,10 @@ using DialogProc = bool (*)(DialogForm& form, DialogMessage message, std::uintpt
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
+// dialogBox's result when the form went away without being answered (its process was
+// killed or lost its display): the user chose nothing, and the run ends.
+inline constexpr std::intptr_t dialogAbandoned = -2;
+
 // ---- keyboard device ---------------------------------------------------------------
 
 using InputResult = std::int32_t;
@@ -152,15 +164,19 @@ public:
     virtual void messageBox(const char* text, const char* caption, MessageIcon icon) = 0;
 
     // Shows form `templateId` modally and runs `proc` for it until it calls endDialog;
-    // returns that result, or -1 when the form cannot be shown.
+    // returns that result, -1 when the form cannot be shown, or dialogAbandoned.
     virtual std::intptr_t dialogBox(Instance instance, int templateId, DialogProc proc,
                                     std::intptr_t param) = 0;
 
     virtual bool registerClass(const WindowClass& windowClass) = 0;
     virtual void unregisterClass(const char* className, Instance instance) = 0;
 
-    // Switches the screen to width x height x bits for a fullscreen window; true when
-    // that mode is in force (or will be as soon as the fullscreen window shows).
+    // Switches the show's display (the primary monitor) to width x height for a
+    // fullscreen window; true when that display has the mode, which is then in force
+    // as soon as the fullscreen window shows. Where modes cannot really switch (Wayland,
+    // or a monitor that the switch would turn off) the window covers the display in the
+    // mode it has. A screen has the one depth it was started with: any depth is
+    // accepted, and `bits` chooses only the GL colour buffer (pixelFormat).
     virtual bool changeDisplayMode(std::int32_t width, std::int32_t height, std::int32_t bits) = 0;
     // Returns the screen to the mode of the desktop's own settings.
     virtual void restoreDisplayMode() = 0;
@@ -184,6 +200,13 @@ public:
     virtual bool makeCurrent(DeviceContext* dc, GlContext* context) = 0;
     virtual void deleteContext(GlContext* context) = 0;
     virtual void swapBuffers(DeviceContext* dc) = 0;
+    // Asks the current context to wait for the display's refresh at each swap: interval
+    // 1 every refresh, -1 every refresh unless a frame came late (adaptive, no wait
+    // then), 0 never. False when the driver refuses that interval.
+    virtual bool setSwapInterval(std::int32_t interval) = 0;
+    // The interval in force for the current context, as the driver reports it (0 when
+    // it has no way to wait).
+    virtual std::int32_t swapInterval() = 0;
 
     // Queues the quit marker behind every event that has already happened.
     virtual void postQuit(Window* window) = 0;
@@ -193,7 +216,7 @@ public:
     virtual void dispatchMessage(const Message& message) = 0;
     // Blocks until a message is queued (it stays queued) or a quit signal arrives.
     virtual void waitMessage() = 0;
-    // True once after SIGINT or SIGTERM arrived; clears the mark.
+    // True once after SIGINT, SIGTERM, SIGHUP or SIGQUIT arrived; clears the mark.
     virtual bool takeQuitSignal() = 0;
     // The mark without clearing it.
     virtual bool quitSignalPending() = 0;
@@ -214,7 +237,7 @@ public:
 };
 
 // The process's real desktop (SDL2 and GTK 3), made on first use. Making it installs
-// the SIGINT and SIGTERM handlers that feed takeQuitSignal.
+// the quit signal handlers that feed takeQuitSignal.
 Desktop& systemDesktop();
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -22,13 +23,19 @@ constexpr int markedIds[] = {IDOK, 1000, 1001, 1002, 1003, 1004, 1005, 1008};
 constexpr int markedCount = sizeof markedIds / sizeof markedIds[0];
 
 // One message as the child's procedure received it, and the form's end if it came.
+enum RecordKind : std::uint8_t {
+    recordMessage = 0,
+    recordEnd = 1,        // the form ended; lParam: its result
+    recordInterrupt = 2,  // a quit signal to the child ended the form; lParam: the signal
+};
+
 struct Record {
-    std::uint8_t kind;  // 0 message, 1 end of the form
+    std::uint8_t kind;
     std::uint8_t message;
     std::uint16_t marks;
     std::uint32_t pad;
     std::uint64_t wParam;
-    std::int64_t lParam;  // for an end: the result
+    std::int64_t lParam;
 };
 
 int ownerProcess = 0;
@@ -58,7 +65,7 @@ std::uint16_t marksOf(const DialogForm& form) {
 
 // In the child: reports each message with the marks the procedure is about to read.
 bool reportingProc(DialogForm& form, DialogMessage message, std::uintptr_t wParam, std::intptr_t lParam) {
-    writeRecord(Record{0, static_cast<std::uint8_t>(message), marksOf(form), 0, wParam, lParam});
+    writeRecord(Record{recordMessage, static_cast<std::uint8_t>(message), marksOf(form), 0, wParam, lParam});
     return childProc(form, message, wParam, lParam);
 }
 
@@ -129,9 +136,10 @@ pid_t startChild(int& readFd, Work work) {
     return pid;
 }
 
-// Reads the child's records until it closes the pipe. A quit signal that reached only
-// this process is passed on, so the form ends as it would in-process.
-std::vector<Record> collect(pid_t child, int readFd) {
+// Reads the child's records until it closes the pipe, then reaps it (its wait status
+// in `status`). A quit signal that reached only this process is passed on, so the form
+// ends as it would in-process.
+std::vector<Record> collect(pid_t child, int readFd, int& status) {
     std::vector<Record> records;
     Record r{};
     std::size_t have = 0;
@@ -153,10 +161,25 @@ std::vector<Record> collect(pid_t child, int readFd) {
         }
     }
     close(readFd);
-    int status = 0;
+    status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return records;
+}
+
+// Why the form went away without an answer, on standard error. Not when the player
+// itself was asked to end: the form then ended on its behalf.
+void reportAbandoned(int status, int signal) {
+    if (quitSignalPending()) return;
+    if (signal == 0 && WIFSIGNALED(status)) signal = WTERMSIG(status);
+    if (signal != 0) {
+        std::fprintf(stderr, "settings form: its process was ended by signal %d (%s) before OK; the show does not start\n",
+                     signal, strsignal(signal));
+    } else {
+        std::fprintf(stderr, "settings form: its process exited with status %d before OK; the show does not start\n",
+                     WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
+    std::fflush(stderr);
 }
 
 }  // namespace
@@ -169,15 +192,24 @@ std::intptr_t runSettingsFormApart(int templateId, DialogProc proc, std::intptr_
     const pid_t child = startChild(readFd, [&] {
         childProc = proc;
         const std::intptr_t result = runSettingsForm(templateId, reportingProc, param);
-        writeRecord(Record{1, 0, 0, 0, 0, static_cast<std::int64_t>(result)});
+        if (result == -1 && quitSignalPending()) {
+            writeRecord(Record{recordInterrupt, 0, 0, 0, 0, pendingQuitSignal()});
+        } else {
+            writeRecord(Record{recordEnd, 0, 0, 0, 0, static_cast<std::int64_t>(result)});
+        }
     });
     if (child < 0) return runSettingsForm(templateId, proc, param);
 
     ReplayForm form;
+    bool endSeen = false;
     std::intptr_t result = -1;
-    for (const Record& r : collect(child, readFd)) {
-        if (r.kind == 1) {
+    int interruptSignal = 0;
+    int status = 0;
+    for (const Record& r : collect(child, readFd, status)) {
+        if (r.kind == recordEnd || r.kind == recordInterrupt) {
+            endSeen = r.kind == recordEnd;
             result = static_cast<std::intptr_t>(r.lParam);
+            interruptSignal = r.kind == recordInterrupt ? static_cast<int>(r.lParam) : 0;
             break;
         }
         if (form.ended()) continue;
@@ -185,7 +217,13 @@ std::intptr_t runSettingsFormApart(int templateId, DialogProc proc, std::intptr_
         proc(form, static_cast<DialogMessage>(r.message), static_cast<std::uintptr_t>(r.wParam),
              static_cast<std::intptr_t>(r.lParam));
     }
-    return form.ended() ? form.result() : result;
+    // OK reached the procedure here: the choices are made, whatever became of the child.
+    if (form.ended()) return form.result();
+    if (endSeen) return result;  // -1 when the form could not be shown: defaults stand
+    // Killed, crashed, cut off from its display, or ended by a signal of its own: no
+    // choice was made, and none is made for the user.
+    reportAbandoned(status, interruptSignal);
+    return dialogAbandoned;
 }
 
 void showNoticeApart(const char* text, const char* caption, MessageIcon icon) {
@@ -195,7 +233,8 @@ void showNoticeApart(const char* text, const char* caption, MessageIcon icon) {
         showNotice(text, caption, icon);
         return;
     }
-    collect(child, readFd);
+    int status = 0;
+    collect(child, readFd, status);
 }
 
 }  // namespace platform

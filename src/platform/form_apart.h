@@ -13,7 +13,9 @@
 namespace platform {
 
 // runSettingsForm in a child process; falls back to running it here when no child can
-// be made. SIGINT or SIGTERM to the player ends the form as they would in-process.
+// be made. A quit signal to the player ends the form as it would in-process. When the
+// child goes away before OK (killed, crashed, its display connection cut, a quit
+// signal of its own) the result is dialogAbandoned and standard error says why.
 std::intptr_t runSettingsFormApart(int templateId, DialogProc proc, std::intptr_t param);
 
 // showNotice in a child process (here when no child can be made); returns when the

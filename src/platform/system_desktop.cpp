@@ -1,7 +1,16 @@
 // The real desktop: SDL2 for windows, GL, events, display mode, cursor and keyboard;
 // GTK 3 (gtk_ui) for notices and the settings form.
+//
+// On X11 and on Wayland (SDL_VIDEODRIVER=wayland). The show uses one display: SDL's
+// first, which on X11 is the RandR primary output; its modes are checked, the mode is
+// switched there and the window is placed there. Window sizes in size messages are the
+// drawable's pixels (a scaled display has more than the window's desktop units), and
+// the window keeps a minimum client area even where no window manager enforces it.
+// Wayland differs: a minimised window cannot be detected, the compositor places the
+// window and decides whether it stays above, and modes never really switch.
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +50,10 @@ struct Window {
     bool outerSize = false;  // width x height below is the outer size, frame included
     int outerWidth = 0;
     int outerHeight = 0;
+    int minWidth = 0;  // the smallest client area, in window units
+    int minHeight = 0;
+    int askedWidth = 0;  // the size asked for; the shell's view starts at it
+    int askedHeight = 0;
 };
 
 struct GlContext {
@@ -73,12 +86,9 @@ void reportSdlError(const char* what) {
     std::fflush(stderr);
 }
 
-bool depthMatches(Uint32 format, std::int32_t bits) {
-    const int have = static_cast<int>(SDL_BITSPERPIXEL(format));
-    if (bits == 32) return have == 24 || have == 32;  // X servers report 24 for 8/8/8
-    if (bits == 16) return have == 15 || have == 16;
-    return have == bits;
-}
+// The display the show uses. SDL lists the RandR primary output first on X11; Wayland
+// has no primary, and the first output stands in for it.
+constexpr int showDisplay = 0;
 
 void setGlAttributes(const PixelFormatRequest& request, ColourSizes colour) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colour.red);
@@ -102,6 +112,36 @@ bool onRealDisplay() {
     if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     return asked != nullptr && std::strcmp(asked, driver) == 0;
+}
+
+bool videoDriverIs(const char* name) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, name) == 0;
+}
+
+// SDL 2.26 switches an X monitor's mode by turning the monitor off, resizing the whole
+// X screen to the new mode's size and turning the monitor on again where it was; the
+// way back does the same with the desktop's mode. Where the other monitors fit into
+// that size the resize goes through, and a monitor away from the desktop's top-left
+// corner lands outside the screen: it stays off, and SDL's next look at it ends the
+// process (two equal monitors, the primary one on the right, are enough). The switch
+// is safe only from the top-left corner, or where another monitor reaches beyond both
+// sizes so that the X server refuses the resize.
+bool modeSwitchIsSafe(int width, int height) {
+    SDL_Rect show{};
+    if (SDL_GetDisplayBounds(showDisplay, &show) != 0) return false;
+    if (show.x == 0 && show.y == 0) return true;
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(showDisplay, &desktop) != 0) return false;
+    int right = 0, bottom = 0;
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect other{};
+        if (i == showDisplay || SDL_GetDisplayBounds(i, &other) != 0) continue;
+        right = std::max(right, other.x + other.w);
+        bottom = std::max(bottom, other.y + other.h);
+    }
+    const auto resizeRefused = [&](int w, int h) { return right > w || bottom > h; };
+    return resizeRefused(width, height) && resizeRefused(desktop.w, desktop.h);
 }
 
 ColourSizes exactColour(std::int32_t bits) {
@@ -153,17 +193,25 @@ public:
         if (classes_.erase(className) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
-    bool changeDisplayMode(std::int32_t width, std::int32_t height, std::int32_t bits) override {
+    bool changeDisplayMode(std::int32_t width, std::int32_t height, std::int32_t) override {
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
-        const int count = SDL_GetNumDisplayModes(0);
+        // A screen's depth is fixed when its server starts, so only the size is looked
+        // for; the list runs from the highest refresh rate down for each size.
+        const int count = SDL_GetNumDisplayModes(showDisplay);
         for (int i = 0; i < count; ++i) {
             SDL_DisplayMode mode{};
-            if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
-            if (mode.w == width && mode.h == height && depthMatches(mode.format, bits)) {
+            if (SDL_GetDisplayMode(showDisplay, i, &mode) != 0) continue;
+            if (mode.w == width && mode.h == height) {
                 // The switch itself happens when the fullscreen window shows: SDL ties
                 // the mode to the window and returns to the desktop mode without it.
+                // Where no mode really switches (Wayland), or switching would turn a
+                // monitor off, the window covers the monitor at the mode it has, and
+                // the show is drawn at that size.
                 fullscreenMode_ = mode;
                 modeSwitched_ = true;
+                fullscreenFlag_ = !videoDriverIs("wayland") && modeSwitchIsSafe(width, height)
+                                      ? SDL_WINDOW_FULLSCREEN
+                                      : SDL_WINDOW_FULLSCREEN_DESKTOP;
                 return true;
             }
         }
@@ -186,27 +234,38 @@ public:
         const auto found = classes_.find(request.className);
         if (found == classes_.end()) return nullptr;
 
-        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+        // High DPI: on a scaled display the drawable gets every pixel of the window
+        // instead of being drawn small and magnified by the compositor.
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
         if (request.frame == WindowFrame::overlapped) flags |= SDL_WINDOW_RESIZABLE;
         if (request.frame == WindowFrame::popup) flags |= SDL_WINDOW_BORDERLESS;
         if (request.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        if (request.fullscreen && modeSwitched_) flags |= SDL_WINDOW_FULLSCREEN;
+        if (request.fullscreen && modeSwitched_) flags |= fullscreenFlag_;
 
         const ColourSizes attempts[] = {exactColour(request.pixelFormat.colorBits),
                                         exactColour(request.pixelFormat.colorBits <= 16 ? 32 : 16),
                                         ColourSizes{1, 1, 1}};
+        // The window's rectangle lies on the show's display, so a fullscreen window
+        // covers that display and no other.
+        SDL_Rect display{0, 0, 0, 0};
+        SDL_GetDisplayBounds(showDisplay, &display);
         SDL_Window* sdl = nullptr;
         for (const ColourSizes& colour : attempts) {
             setGlAttributes(request.pixelFormat, colour);
-            sdl = SDL_CreateWindow(request.title != nullptr ? request.title : "", request.x, request.y,
-                                   request.width, request.height, flags);
+            sdl = SDL_CreateWindow(request.title != nullptr ? request.title : "", display.x + request.x,
+                                   display.y + request.y, request.width, request.height, flags);
             if (sdl != nullptr) break;
         }
         if (sdl == nullptr) {
             reportSdlError("window");
             return nullptr;
         }
-        if ((flags & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowDisplayMode(sdl, &fullscreenMode_);
+        if ((flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN) {
+            SDL_SetWindowDisplayMode(sdl, &fullscreenMode_);
+        }
+        if (request.minClientWidth > 0 || request.minClientHeight > 0) {
+            SDL_SetWindowMinimumSize(sdl, std::max(request.minClientWidth, 1), std::max(request.minClientHeight, 1));
+        }
 
         auto* window = new Window;
         window->sdl = sdl;
@@ -216,6 +275,10 @@ public:
         window->outerSize = !request.sizeIsClient && request.frame == WindowFrame::overlapped;
         window->outerWidth = request.width;
         window->outerHeight = request.height;
+        window->askedWidth = request.width;
+        window->askedHeight = request.height;
+        window->minWidth = request.minClientWidth;
+        window->minHeight = request.minClientHeight;
         windows_[window->id] = window;
 
         Message create;
@@ -243,13 +306,15 @@ public:
             // The frame is known only once the window manager has taken the window on
             // and said so; the client then gives up what the frame needs of the outer
             // size. Without a frame (no window manager) the client keeps it all.
+            // Wayland cannot tell the frame at all: the client keeps the whole size.
             int top = 0, left = 0, bottom = 0, right = 0;
             for (int waited = 0; waited < frameWaitMs; waited += 10) {
                 SDL_PumpEvents();
-                if (SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0 &&
-                    top + left + bottom + right > 0) {
+                if (SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) != 0) {
+                    top = left = bottom = right = 0;
                     break;
                 }
+                if (top + left + bottom + right > 0) break;
                 SDL_Delay(10);
             }
             const int w = window->outerWidth - left - right;
@@ -259,6 +324,13 @@ public:
             }
         }
         SDL_RaiseWindow(window->sdl);
+        // The shell's view starts at the size it asked for. A drawable of another size
+        // (a scaled display, a fullscreen window that covers a monitor in its own mode)
+        // may never send a size event of its own: tell it here, so that every pixel
+        // is painted from the first frame on.
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window->sdl, &w, &h);
+        if (w != window->askedWidth || h != window->askedHeight) queueSize(window, SizeKind::restored);
     }
 
     void setUserData(Window* window, void* data) override {
@@ -336,6 +408,10 @@ public:
     void swapBuffers(DeviceContext* dc) override {
         if (dc != nullptr) SDL_GL_SwapWindow(dc->window->sdl);
     }
+
+    bool setSwapInterval(std::int32_t interval) override { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+    std::int32_t swapInterval() override { return SDL_GL_GetSwapInterval(); }
 
     void postQuit(Window* window) override {
         // Whatever the window system has already sent goes into the queue first.
@@ -457,9 +533,19 @@ private:
         return found != windows_.end() ? found->second : nullptr;
     }
 
-    void queueSize(Window* window, SizeKind kind) {
+    // Gives the window back its minimum client area when something made it smaller:
+    // without a window manager nothing else refuses a resize. Should the size read
+    // afterwards still be the small one, the event of the correction follows.
+    void keepMinimumSize(Window* window) {
         int w = 0, h = 0;
         SDL_GetWindowSize(window->sdl, &w, &h);
+        if (w >= window->minWidth && h >= window->minHeight) return;
+        SDL_SetWindowSize(window->sdl, std::max(w, window->minWidth), std::max(h, window->minHeight));
+    }
+
+    void queueSize(Window* window, SizeKind kind) {
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window->sdl, &w, &h);
         Message size;
         size.kind = MessageKind::size;
         size.window = window;
@@ -503,7 +589,9 @@ private:
                 queueSize(window, SizeKind::restored);
                 return;
             case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_DISPLAY_CHANGED:  // another monitor may have another scale
                 if ((flags & SDL_WINDOW_MINIMIZED) == 0) {
+                    keepMinimumSize(window);
                     queueSize(window, (flags & SDL_WINDOW_MAXIMIZED) != 0 ? SizeKind::maximized
                                                                          : SizeKind::restored);
                     return;
@@ -535,6 +623,7 @@ private:
     Uint32 quitEventType_ = 0;
     SDL_DisplayMode fullscreenMode_{};
     bool modeSwitched_ = false;
+    Uint32 fullscreenFlag_ = SDL_WINDOW_FULLSCREEN;  // or _DESKTOP: cover without switching
     bool saverQueryDefaulted_ = false;
     std::array<bool, keyboardStateSize> tapped_{};  // pressed since the last snapshot
 };

@@ -83,14 +83,16 @@ int appMain(platform::Instance instance, const RunOptions* options) {
     appWindow.settings.fullscreen = false;
     appWindow.settings.music = true;
 
+    std::intptr_t answer = 0;
     if (options != nullptr) {
         answerSettingsForm(*options);  // the command line answers the form, unseen
     } else {
-        // Its result tells nothing: when the form cannot be shown the defaults stand.
-        d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
+        // When the form cannot be shown the defaults stand. A form that went away without
+        // an answer (its process killed, say) chose nothing, and neither does the program.
+        answer = d.dialogBox(instance, settingsTemplateId, settingsDialogProc, 0);
     }
-    if (d.takeQuitSignal()) {
-        // Interrupted while the user was choosing: nothing was opened, nothing to close.
+    if (d.takeQuitSignal() || answer == platform::dialogAbandoned) {
+        // Nothing was opened, nothing to close.
         appWindow.identity = nullptr;
         return 0;
     }

@@ -20,8 +20,10 @@ extern bool keepRunning;
 extern bool wantFullscreen;
 
 // Runs the whole program; 0 after a run (also after a failed window creation or show
-// set-up), -1 when the window class cannot be registered. With options (the command
-// line's) the settings form is answered by them instead of being shown.
+// set-up, and when the settings form went away unanswered or a quit signal came while
+// it was open: then nothing is shown), -1 when the window class cannot be registered.
+// With options (the command line's) the settings form is answered by them instead of
+// being shown.
 int appMain(platform::Instance instance, const RunOptions* options = nullptr);
 
 // Queues the quit marker for the window and clears keepRunning; the loop ends when it

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "painterly/painterly.h"
 #include "shell/app_main.h"
 #include "shell/desktop_access.h"
 #include "shell/keyboard.h"
@@ -66,6 +67,10 @@ bool createAppWindow() {
     request.pixelFormat = format;
     request.frame = platform::WindowFrame::overlapped;
     request.sizeIsClient = true;
+    // The capture is read back from the window's lower left corner: a client area
+    // smaller than it would hand the show pixels from outside the window.
+    request.minClientWidth = painterly::CaptureWidth;
+    request.minClientHeight = painterly::CaptureHeight;
 
     if (settings.fullscreen) {
         request.sizeIsClient = false;
@@ -108,6 +113,12 @@ bool createAppWindow() {
         app.window = nullptr;
         return false;
     }
+
+    // Swaps wait for the display's refresh: no tearing, and no frames the screen never
+    // shows. Adaptive where the driver has it (a late frame is shown at once rather
+    // than a whole refresh later), else every refresh; a driver that refuses both
+    // swaps at once, and the show's pace, which follows the wall clock, is the same.
+    if (!d.setSwapInterval(-1)) d.setSwapInterval(1);
 
     // A failed keyboard step has queued its quit request; the window still counts as made.
     setUpKeyboard();

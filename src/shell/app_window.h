@@ -58,8 +58,9 @@ bool registerAppClass(const AppIdentity& identity);
 // True when the screen is (about to be) in width x height x bits for a fullscreen window.
 bool switchDisplayMode(std::int32_t width, std::int32_t height, std::int32_t bits);
 
-// Makes the window, its GL context (current on this thread) and the keyboard device for
-// appWindow.settings, shows the window and sets the view. False, with everything it made
+// Makes the window, its GL context (current on this thread, its swaps synchronised with
+// the display) and the keyboard device for appWindow.settings, shows the window and sets
+// the view. The client area never gets smaller than the capture. False, with everything it made
 // released, when the window or its context cannot be made; a screen mode switched on
 // the way stays switched. A fullscreen switch that fails shows a warning and falls back
 // to a decorated window whose outer size is width x height.

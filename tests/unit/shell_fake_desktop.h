@@ -103,6 +103,8 @@ public:
     std::function<void(FakeDesktop&)> duringCreate;    // after the create message
     std::deque<bool> quitSignals;                      // takeQuitSignal answers, then false
     bool dialogShown = false;                          // false: the form cannot be shown
+    bool dialogGone = false;                           // the form goes away unanswered
+    std::vector<int> refusedSwapIntervals;             // the driver says no to these
     // Drives the open form after its opening message; must end it (or not, to see the
     // form stay open).
     std::function<void(FakeForm&, platform::DialogProc)> onDialog;
@@ -118,6 +120,7 @@ public:
     platform::Window* cooperativeWindow = nullptr;
     int waits = 0;
     int windowsMade = 0;
+    int swapIntervalNow = 0;  // what the driver reports back
 
     platform::Window* const window = fakeHandle<platform::Window>(0x100);
     platform::DeviceContext* const dc = fakeHandle<platform::DeviceContext>(0x200);
@@ -222,6 +225,15 @@ public:
     }
     void deleteContext(platform::GlContext*) override { log.push_back("deleteContext"); }
     void swapBuffers(platform::DeviceContext*) override { log.push_back("swapBuffers"); }
+    bool setSwapInterval(std::int32_t interval) override {
+        log.push_back("setSwapInterval " + std::to_string(interval));
+        for (int refused : refusedSwapIntervals) {
+            if (refused == interval) return false;
+        }
+        swapIntervalNow = interval;
+        return true;
+    }
+    std::int32_t swapInterval() override { return swapIntervalNow; }
 
     void postQuit(platform::Window* w) override {
         log.push_back("postQuit");
@@ -386,6 +398,7 @@ protected:
 inline std::intptr_t FakeDesktop::dialogBox(platform::Instance, int templateId, platform::DialogProc proc,
                                             std::intptr_t param) {
     log.push_back("dialogBox " + std::to_string(templateId));
+    if (dialogGone) return platform::dialogAbandoned;
     if (!dialogShown) return -1;
     lastForm = FakeForm{};
     proc(lastForm, platform::DialogMessage::initDialog, 0, param);

@@ -187,8 +187,14 @@ TEST_F(DialogInRunTest, SwitchedModeIsRestoredAfterEveryCycle) {
     EXPECT_EQ(fake.count("showCursor on"), 2);
 }
 
-TEST_F(DialogInRunTest, SignalWhileChoosingEndsTheRunBeforeAnythingOpens) {
+TEST_F(DialogInRunTest, SignalOrAFormGoneUnansweredEndsTheRunBeforeAnythingOpens) {
     fake.quitSignals = {true};
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fake.log, std::vector<std::string>{"dialogBox 101"});
+
+    // The form's process was killed: no choice was made, so no show either.
+    fake.log.clear();
+    fake.dialogGone = true;
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(fake.log, std::vector<std::string>{"dialogBox 101"});
 }

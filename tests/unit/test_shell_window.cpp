@@ -31,6 +31,9 @@ TEST_F(WindowTest, WindowedAsksForAClientAreaOfTheSettingsSize) {
     EXPECT_EQ(request.height, 600);
     EXPECT_EQ(request.instance, identity.instance);
     EXPECT_EQ(request.createParam, &shell::appWindow);
+    // However it is resized, the capture stays inside the client area.
+    EXPECT_EQ(request.minClientWidth, 160);
+    EXPECT_EQ(request.minClientHeight, 120);
     EXPECT_FALSE(fake.logged("changeDisplayMode 800x600x32"));
     EXPECT_FALSE(fake.logged("showCursor off"));
 
@@ -57,9 +60,27 @@ TEST_F(WindowTest, CreationStepsRunInOrder) {
     ASSERT_TRUE(shell::createAppWindow());
     const std::vector<std::string> expected = {
         "createWindow",  "getDC",         "choosePixelFormat", "setPixelFormat 7",
-        "createContext", "makeCurrent",   "createInput",       "createKeyboard",
-        "setDataFormat", "setCooperativeLevel", "showWindow"};
+        "createContext", "makeCurrent",   "setSwapInterval -1", "createInput",
+        "createKeyboard", "setDataFormat", "setCooperativeLevel", "showWindow"};
     EXPECT_EQ(fake.log, expected);
+}
+
+TEST_F(WindowTest, SwapsWaitForTheDisplayAdaptivelyWhereTheDriverCan) {
+    // Read back after set-up: adaptive where offered, else every refresh, else none,
+    // and a driver that refuses both still gets a window.
+    struct Case {
+        std::vector<int> refused;
+        int readBack;
+    };
+    for (const Case& c : {Case{{}, -1}, Case{{-1}, 1}, Case{{-1, 1}, 0}}) {
+        fake.refusedSwapIntervals = c.refused;
+        fake.swapIntervalNow = 0;
+        prepareRecord();
+        ASSERT_TRUE(shell::createAppWindow());
+        EXPECT_EQ(fake.swapInterval(), c.readBack);
+        EXPECT_EQ(fake.count("setSwapInterval 1"), c.readBack == -1 ? 0 : 1);
+        shell::destroyAppWindow(shell::appWindow);
+    }
 }
 
 TEST_F(WindowTest, SwitchedFullscreenIsABorderlessTopmostWindowWithoutCursor) {

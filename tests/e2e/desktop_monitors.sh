@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The player on a desktop of two monitors, with openbox: the primary one is the right
+# one, so it does not start at the desktop's (0, 0). A windowed run's outer top-left
+# is the primary monitor's top-left; a fullscreen run switches that monitor alone and
+# covers exactly it, and Escape puts its mode back. With two equal monitors a switch
+# there would leave the primary monitor off (see system_desktop.cpp): the window
+# covers it in its own mode, and both monitors stay as they were.
+# Xvfb cannot host this (with Xinerama its heads show as one display, without it both
+# sit at 0,0), so it runs an Xorg server with the dummy video driver, which needs root.
+# Usage: desktop_monitors.sh BUILD_DIR SOURCE_DIR
+set -u
+BUILD_DIR=$(cd "${1:?build dir}" && pwd)
+source "$(dirname "$0")/player_lib.bash"
+for tool in Xorg openbox xdotool xwininfo xprop xrandr; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
+done
+[ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] ||
+    { echo "skipped: the Xorg dummy video driver (xserver-xorg-video-dummy) is not installed"; exit 77; }
+[ "$(id -u)" -eq 0 ] || { echo "skipped: Xorg with the dummy driver needs root"; exit 77; }
+[ -x "$BUILD_DIR/sunmarrow" ] || { echo "FAIL: $BUILD_DIR/sunmarrow is missing"; exit 1; }
+
+cat >"$E2E_TMP/dummy.conf" <<'EOF'
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoEnableDevices" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 256000
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 3840 1080
+    EndSubSection
+EndSection
+EOF
+Xorg -displayfd 3 -config "$E2E_TMP/dummy.conf" -logfile "$E2E_TMP/xorg.log" -noreset -nolisten tcp \
+    3>"$E2E_TMP/display" >"$E2E_TMP/xorg.out" 2>&1 &
+E2E_PIDS+=($!)
+for ((i = 0; i < 100; i++)); do
+    [ -s "$E2E_TMP/display" ] && break
+    sleep 0.1
+done
+if [ ! -s "$E2E_TMP/display" ]; then
+    echo "skipped: Xorg with the dummy driver did not start"
+    tail -20 "$E2E_TMP/xorg.out"
+    exit 77
+fi
+export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+E2E_PIDS+=($!)
+for ((i = 0; i < 100; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+
+# monitor NAME: "WxH+X+Y" of the output.
+monitor() { xrandr | awk -v n="$1" '$1 == n {for (i = 3; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) {print $i; exit}}'; }
+
+# DUMMY0 at the left, 1280x720; DUMMY1 at its right and primary, 1024x768 (800x600
+# offered). DUMMY0 reaches beyond both of DUMMY1's sizes, so switching is safe.
+xrandr --newmode 1280x720_test 74.50 1280 1344 1472 1664 720 723 728 748 -hsync +vsync &&
+    xrandr --addmode DUMMY0 1280x720_test && xrandr --addmode DUMMY1 1024x768 &&
+    xrandr --addmode DUMMY1 800x600 &&
+    xrandr --output DUMMY0 --mode 1280x720_test --output DUMMY1 --mode 1024x768 --right-of DUMMY0 --primary ||
+    { echo "FAIL: the second monitor could not be set up"; xrandr; exit 1; }
+e2e_check "primary monitor at the right" "$(monitor DUMMY1)" "1024x768+1280+0"
+
+# The generated data set, so that the show has a picture to look at.
+SHOW_DATA=${SUNMARROW_TEST_DATA:-}
+if [ -n "$SHOW_DATA" ] && [ -d "$SHOW_DATA" ]; then
+    mkdir -p "$E2E_TMP/run"
+    ln -s "$SHOW_DATA" "$E2E_TMP/run/data"
+else
+    SHOW_DATA=""
+    echo "note: no generated data set (SUNMARROW_TEST_DATA); the picture is not looked at"
+fi
+
+show_window() {
+    WINDOW=$(e2e_find_window "Tessaly - Sunmarrow" 20) || {
+        echo "FAIL: no window titled 'Tessaly - Sunmarrow'"
+        cat "$E2E_TMP/player.err"
+        exit 1
+    }
+    sleep 0.5
+}
+
+# client_rect ID: "WxH+X+Y" of the window's client area on the desktop.
+client_rect() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+                             /^  Width:/ {w = $2} /^  Height:/ {h = $2} END {print w "x" h "+" x "+" y}'
+}
+
+end_with_escape() {
+    xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
+    xdotool key Escape
+    e2e_wait_exit "$PLAYER_PID" 5
+    e2e_check "$1: Escape ends the run" "$EXIT_STATUS" "0"
+    if [ "$EXIT_STATUS" = timeout ]; then
+        kill -KILL "$PLAYER_PID" 2>/dev/null
+        wait "$PLAYER_PID" 2>/dev/null
+    fi
+}
+
+# --- windowed 640x480 (Tab to "Fullscreen", clear it, Enter)
+e2e_launch
+e2e_answer_dialog Tab Tab space Return
+show_window
+e2e_check "windowed: outer top-left at the primary monitor's" "$(e2e_outer_origin "$WINDOW")" "1280,0"
+end_with_escape "windowed"
+
+# --- fullscreen 800x600 (Tab to the sizes, Down to 800x600, Enter)
+e2e_launch
+e2e_answer_dialog Tab Tab Tab Down Return
+show_window
+e2e_check "fullscreen: primary monitor switched" "$(monitor DUMMY1)" "800x600+1280+0"
+e2e_check "fullscreen: other monitor untouched" "$(monitor DUMMY0)" "1280x720+0+0"
+e2e_check "fullscreen: window covers exactly the primary monitor" "$(client_rect "$WINDOW")" "800x600+1280+0"
+end_with_escape "fullscreen"
+sleep 0.5
+e2e_check "fullscreen: primary monitor's mode back" "$(monitor DUMMY1)" "1024x768+1280+0"
+
+# --- two equal monitors, the primary one on the right: switching there would leave it
+# turned off, so the fullscreen window covers it in the mode it has
+xrandr --output DUMMY0 --mode 1024x768 --output DUMMY1 --mode 1024x768 --right-of DUMMY0 --primary
+e2e_check "equal monitors: primary monitor at the right" "$(monitor DUMMY1)" "1024x768+1024+0"
+e2e_launch
+e2e_answer_dialog Tab Tab Tab Down Return
+show_window
+e2e_check "equal monitors: fullscreen window covers exactly the primary monitor" \
+    "$(client_rect "$WINDOW")" "1024x768+1024+0"
+e2e_check "equal monitors: fullscreen state" "$(xprop -id "$WINDOW" _NET_WM_STATE | grep -c _NET_WM_STATE_FULLSCREEN)" "1"
+# The show is drawn at the monitor's size, not at the 800x600 asked for: six seconds in,
+# its picture reaches the top right corner, which a view of 800x600 would leave black
+# or in the scene's pale clear colour.
+if [ -n "$SHOW_DATA" ] && command -v import >/dev/null 2>&1; then
+    sleep 6
+    corner=$(import -window root -crop 32x32+2016+0 +repage png:- 2>/dev/null |
+        convert png:- -colorspace gray -format '%[fx:int(255*mean)]' info: 2>/dev/null)
+    e2e_check "equal monitors: the picture reaches the top right corner (grey ${corner:-?})" \
+        "$((${corner:-0} > 8 && ${corner:-0} < 200))" "1"
+fi
+end_with_escape "equal monitors"
+sleep 0.5
+e2e_check "equal monitors: both monitors as they were" "$(monitor DUMMY0) $(monitor DUMMY1)" \
+    "1024x768+0+0 1024x768+1024+0"
+
+if [ "$E2E_FAILURES" -ne 0 ]; then
+    echo "--- player stderr"
+    cat "$E2E_TMP/player.err"
+    exit 1
+fi
+echo "all two-monitor checks passed"
