@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The capture tool's video: ten seconds from elapsed 40 encode to H.264 at the asked
 # size and rate with the music as its sound track, cut to the same ten seconds; the
-# frame at 5 s shows what `frame --time 45` shows. Without ffmpeg it says so and fails.
+# frame at 5 s shows what `frame --time 45` shows; without ffmpeg the tool says so and
+# fails. Without ffmpeg, ffprobe or ImageMagick's compare the script skips (77).
 set -euo pipefail
 build=$1
 source=$2
 data=${SUNMARROW_TEST_DATA:-$build/test-data/data}
 capture=$build/sunmarrow-capture
 for tool in ffmpeg ffprobe compare; do
-  command -v $tool > /dev/null || { echo "skipped: $tool is missing"; exit 0; }
+  command -v $tool > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
