@@ -43,25 +43,48 @@ e2e_poll() {
     done
 }
 
-# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox.
+# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox. On a
+# shared machine X servers come and go; a server that accepts no client (its socket
+# lost to one that was ending on the same number) or on which openbox cannot start is
+# replaced, three times at most.
 e2e_start_display() {
-    local size=$1
-    rm -f "$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
-    E2E_PIDS+=($!)
-    if ! e2e_poll 30 test -s "$E2E_TMP/display"; then
-        echo "skipped: Xvfb did not start"
-        cat "$E2E_TMP/xvfb.log"
-        exit 77
-    fi
-    export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
-    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    # A loaded machine may take a while to start openbox; a missing one fails.
-    e2e_poll 60 e2e_wm_running && return 0
-    echo "FAIL: openbox did not come up"
-    cat "$E2E_TMP/openbox.log"
+    local size=$1 attempt xvfb wm
+    for attempt in 1 2 3; do
+        rm -f "$E2E_TMP/display"
+        Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
+        xvfb=$!
+        E2E_PIDS+=("$xvfb")
+        if ! e2e_poll 30 test -s "$E2E_TMP/display"; then
+            echo "skipped: Xvfb did not start"
+            cat "$E2E_TMP/xvfb.log"
+            exit 77
+        fi
+        export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+        if e2e_poll 10 e2e_display_open; then
+            openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+            wm=$!
+            E2E_PIDS+=("$wm")
+            # A loaded machine may take a while to start openbox.
+            e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running && return 0
+            echo "openbox did not come up on $DISPLAY (attempt $attempt):"
+            cat "$E2E_TMP/openbox.log"
+            kill "$wm" 2>/dev/null
+        else
+            echo "Xvfb on $DISPLAY accepts no client (attempt $attempt)"
+        fi
+        kill "$xvfb" 2>/dev/null
+    done
+    echo "FAIL: no X server with openbox after three attempts"
     exit 1
+}
+
+e2e_display_open() {
+    xprop -root >/dev/null 2>&1
+}
+
+# e2e_wm_settled PID: openbox (process PID) is running as the window manager, or gone.
+e2e_wm_settled() {
+    e2e_wm_running || ! kill -0 "$1" 2>/dev/null
 }
 
 e2e_wm_running() {
