@@ -41,13 +41,13 @@ int RawTexture::componentsOf(int kind) {
     }
 }
 
-RawTexture::RawTexture(const char* path, int width, int height, int kind)
+RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFile open)
     : width_(width), height_(height), kind_(kind) {
     GLuint generated = 0;
     glGenTextures(1, &generated);
     name_ = generated;
 
-    std::FILE* file = platform::openFile(path);
+    std::FILE* file = open != nullptr ? open(path) : platform::openFile(path);
     if (file == nullptr) {
         std::printf("Error reading file\n");
         return;

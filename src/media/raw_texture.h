@@ -6,19 +6,23 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace media {
 
 class RawTexture {
 public:
+    // How the file is opened (the show's spelling of its path); null when it cannot be.
+    using OpenFile = std::FILE* (*)(const char* path);
+
     // Generates the texture name, then reads the file. A file that cannot be opened
     // (missing, or not a regular file) or for whose pixels memory runs out prints
     // "Error reading file\n" and leaves an object without pixels; so does a kind other
     // than 0..2, a side that is not positive or exceeds GL_MAX_TEXTURE_SIZE, or a byte
     // count past 2^31 - 1 (those print nothing). A short file's missing bytes are zero;
-    // extra bytes are ignored.
-    RawTexture(const char* path, int width, int height, int kind);
+    // extra bytes are ignored. `open` opens the file (unset: platform::openFile).
+    RawTexture(const char* path, int width, int height, int kind, OpenFile open = nullptr);
     // Deletes the texture name (the context that made it must be current).
     ~RawTexture();
     RawTexture(const RawTexture&) = delete;

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -41,10 +40,14 @@ void (*frameProbe)(FrameStage) = nullptr;
 ShowState* state = nullptr;
 
 media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, int kind) {
-    s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind));
+    s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind, host.openFile));
     media::RawTexture* texture = s.textures.back().get();
     texture->upload();
     return texture;
+}
+
+std::FILE* openDataFile(const char* path) {
+    return host.openFile != nullptr ? host.openFile(path) : platform::openFile(path);
 }
 
 void requestQuit() {
@@ -101,21 +104,15 @@ bool initShow() {
     s.captions = buildCaptions();
     glEnable(GL_TEXTURE_2D);
 
+    // Rows that name their texture with the same text share one object, loaded where it
+    // is first named; each row's texture is loaded before its scene.
+    const std::array<int, SceneRowCount> owners = textureOwners(sceneTable);
     for (int i = 0; i < SceneRowCount; ++i) {
         const ShowEntry& row = sceneTable[i];
-        // Rows that name their texture with the same text share one object; a file
-        // named by two different texts is loaded twice.
-        s.sceneTextures[i] = nullptr;
-        for (int j = 0; j < i; ++j) {
-            if (std::strcmp(row.textureFile, sceneTable[j].textureFile) == 0) {
-                s.sceneTextures[i] = s.sceneTextures[j];
-                break;
-            }
-        }
-        if (s.sceneTextures[i] == nullptr) s.sceneTextures[i] = loadTexture(s, row.textureFile, 256, 256, 0);
+        s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, 0) : s.sceneTextures[owners[i]];
 
         s.scenes[i] = std::make_unique<scene::Scene>();
-        if (std::FILE* file = platform::openFile(row.sceneFile)) {
+        if (std::FILE* file = openDataFile(row.sceneFile)) {
             s.scenes[i]->load(file);
             std::fclose(file);
         } else {

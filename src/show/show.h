@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 #include "show/show_tables.h"
 
@@ -24,6 +25,9 @@ struct ShowHost {
     std::int32_t (*strokeClockMs)() = nullptr;  // milliseconds for the strokes' wobble
     std::int32_t (*viewWidth)() = nullptr;      // window size as last given to resizeView
     std::int32_t (*viewHeight)() = nullptr;
+    // Opens a data file of the set-up (textures and scenes; the path as the tables
+    // write it). Unset: platform::openFile.
+    std::FILE* (*openFile)(const char* path) = nullptr;
 };
 
 // Installs the host; call before initShow. The pointers are copied.

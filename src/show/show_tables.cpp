@@ -1,6 +1,7 @@
 #include "show/show_tables.h"
 
 #include <bit>
+#include <cstring>
 
 namespace show {
 
@@ -44,6 +45,20 @@ std::array<CaptionStrip, CaptionRowCount> buildCaptions() {
     captions[13].width *= 1.4f;
     captions[13].height *= 1.4f;
     return captions;
+}
+
+std::array<int, SceneRowCount> textureOwners(const std::array<ShowEntry, SceneRowCount>& table) {
+    std::array<int, SceneRowCount> owners{};
+    for (int i = 0; i < SceneRowCount; ++i) {
+        owners[i] = i;
+        for (int j = 0; j < i; ++j) {
+            if (std::strcmp(table[i].textureFile, table[j].textureFile) == 0) {
+                owners[i] = j;
+                break;
+            }
+        }
+    }
+    return owners;
 }
 
 int sceneRowAt(float t) {

@@ -40,6 +40,11 @@ extern const std::array<CaptionStrip, CaptionRowCount> captionTable;
 // title) scaled by 1.4 once. Each call computes afresh, so repeated set-ups agree.
 std::array<CaptionStrip, CaptionRowCount> buildCaptions();
 
+// For each scene row, the row whose texture object it shows: the first row that names
+// its texture with the same text, itself when no row before it does. Sharing goes by
+// the exact text, so two spellings of one file are two textures, loaded twice.
+std::array<int, SceneRowCount> textureOwners(const std::array<ShowEntry, SceneRowCount>& table);
+
 // Index of the first scene row whose window holds show time t, or -1 in a gap.
 int sceneRowAt(float t);
 

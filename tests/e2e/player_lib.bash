@@ -1,6 +1,7 @@
 # Helpers for the player's end-to-end scripts (sourced, not a test of its own): a
 # private X server with a window manager, the player started in an empty working
 # directory, and waits with time limits. Callers set BUILD_DIR first.
+# A script that cannot run here exits 77 (CTest's skip code) naming what is missing.
 
 E2E_PIDS=()
 E2E_TMP=$(mktemp -d)
@@ -15,41 +16,79 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-e2e_skip_without_tools() {
+# e2e_require TOOL...: skips the script (status 77) unless every TOOL is on PATH.
+e2e_require() {
     local tool
-    for tool in Xvfb openbox xdotool xwininfo xprop; do
+    for tool in "$@"; do
         if ! command -v "$tool" >/dev/null 2>&1; then
             echo "skipped: $tool is not installed"
-            exit 0
+            exit 77
         fi
     done
 }
 
-# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox.
+e2e_skip_without_tools() {
+    e2e_require Xvfb openbox xdotool xwininfo xprop
+}
+
+# e2e_poll SECONDS COMMAND...: runs COMMAND every tenth of a second until it succeeds
+# (status 0) or SECONDS have passed (status 1).
+e2e_poll() {
+    local limit=$1 deadline
+    shift
+    deadline=$(($(date +%s%N) + limit * 1000000000))
+    until "$@"; do
+        [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox. On a
+# shared machine X servers come and go; a server that accepts no client (its socket
+# lost to one that was ending on the same number) or on which openbox cannot start is
+# replaced, three times at most.
 e2e_start_display() {
-    local size=$1
-    rm -f "$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
-    E2E_PIDS+=($!)
-    local i
-    for ((i = 0; i < 100; i++)); do
-        [ -s "$E2E_TMP/display" ] && break
-        sleep 0.1
+    local size=$1 attempt xvfb wm
+    for attempt in 1 2 3; do
+        rm -f "$E2E_TMP/display"
+        Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
+        xvfb=$!
+        E2E_PIDS+=("$xvfb")
+        if ! e2e_poll 30 test -s "$E2E_TMP/display"; then
+            echo "skipped: Xvfb did not start"
+            cat "$E2E_TMP/xvfb.log"
+            exit 77
+        fi
+        export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+        if e2e_poll 10 e2e_display_open; then
+            openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+            wm=$!
+            E2E_PIDS+=("$wm")
+            # A loaded machine may take a while to start openbox.
+            e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running && return 0
+            echo "openbox did not come up on $DISPLAY (attempt $attempt):"
+            cat "$E2E_TMP/openbox.log"
+            kill "$wm" 2>/dev/null
+        else
+            echo "Xvfb on $DISPLAY accepts no client (attempt $attempt)"
+        fi
+        kill "$xvfb" 2>/dev/null
     done
-    if [ ! -s "$E2E_TMP/display" ]; then
-        echo "skipped: Xvfb did not start"
-        cat "$E2E_TMP/xvfb.log"
-        exit 0
-    fi
-    export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
-    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    for ((i = 0; i < 100; i++)); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    echo "FAIL: openbox did not come up"
+    echo "FAIL: no X server with openbox after three attempts"
     exit 1
+}
+
+e2e_display_open() {
+    xprop -root >/dev/null 2>&1
+}
+
+# e2e_wm_settled PID: openbox (process PID) is running as the window manager, or gone.
+e2e_wm_settled() {
+    e2e_wm_running || ! kill -0 "$1" 2>/dev/null
+}
+
+e2e_wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
 # e2e_launch [ARG...]: starts the player with the arguments in an empty working
@@ -122,6 +161,77 @@ e2e_wait_exit() {
     done
 }
 
+# e2e_wait_output SECONDS WANT COMMAND...: runs COMMAND every tenth of a second until
+# it prints WANT or SECONDS have passed; prints what it printed last.
+e2e_wait_output() {
+    local limit=$1 want=$2 got deadline
+    shift 2
+    deadline=$(($(date +%s%N) + limit * 1000000000))
+    while :; do
+        got=$("$@" 2>/dev/null)
+        [ "$got" = "$want" ] && break
+        [ "$(date +%s%N)" -lt "$deadline" ] || break
+        sleep 0.1
+    done
+    echo "$got"
+}
+
+# e2e_steady SECONDS COMMAND...: runs COMMAND until two runs a fifth of a second apart
+# print the same (a window the window manager has done placing), at most SECONDS;
+# prints that output.
+e2e_steady() {
+    local limit=$1 last got deadline
+    shift
+    deadline=$(($(date +%s%N) + limit * 1000000000))
+    last=$("$@" 2>/dev/null)
+    while :; do
+        sleep 0.2
+        got=$("$@" 2>/dev/null)
+        [ "$got" = "$last" ] && break
+        [ "$(date +%s%N)" -lt "$deadline" ] || break
+        last=$got
+    done
+    echo "$got"
+}
+
+# e2e_drawing PID TICKS SECONDS: waits until the process has used TICKS more clock ticks
+# of processor time (a sign that it draws frames), at most SECONDS; status 1 if not.
+e2e_drawing() {
+    local pid=$1 ticks=$2 limit=$3 from
+    from=$(e2e_cpu_ticks "$pid") || return 1
+    e2e_poll "$limit" e2e_used_since "$pid" "$from" "$ticks"
+}
+
+e2e_used_since() {
+    local now
+    now=$(e2e_cpu_ticks "$1" 2>/dev/null) || return 1
+    [ $((now - $2)) -ge "$3" ]
+}
+
+# e2e_idle PID SECONDS: waits until the process uses at most one clock tick in half a
+# second (it has stopped drawing), at most SECONDS; status 1 if it never does.
+e2e_idle() {
+    e2e_poll "$2" e2e_idle_now "$1"
+}
+
+e2e_idle_now() {
+    local before after
+    before=$(e2e_cpu_ticks "$1" 2>/dev/null) || return 1
+    sleep 0.5
+    after=$(e2e_cpu_ticks "$1" 2>/dev/null) || return 1
+    [ $((after - before)) -le 1 ]
+}
+
+# e2e_has_state ID STATE: whether _NET_WM_STATE of the window holds _NET_WM_STATE_STATE.
+e2e_has_state() {
+    xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q "_NET_WM_STATE_$2"
+}
+
+# e2e_active_is ID: whether the window manager's active window is ID.
+e2e_active_is() {
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
+}
+
 # e2e_client_size ID: "WIDTHxHEIGHT" of the window's client area.
 e2e_client_size() {
     xwininfo -id "$1" | awk '/^  Width:/ {w = $2} /^  Height:/ {h = $2} END {print w "x" h}'
@@ -129,7 +239,12 @@ e2e_client_size() {
 
 # e2e_cpu_ticks PID: user + system clock ticks the process has used so far.
 e2e_cpu_ticks() {
-    awk '{print $14 + $15}' "/proc/$1/stat"
+    local stat
+    { stat=$(<"/proc/$1/stat"); } 2>/dev/null || return 1
+    # Fields after the command name, which may hold spaces: utime and stime are the
+    # 12th and 13th of them.
+    read -r -a fields <<<"${stat##*) }"
+    echo $((fields[11] + fields[12]))
 }
 
 E2E_FAILURES=0

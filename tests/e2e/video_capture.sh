@@ -4,14 +4,15 @@
 # --stretch fills the frame. A video encodes H.264 at the asked size, rate and CRF with
 # the music as its AAC sound track, cut to the same span, in step with the pictures; its
 # progress into a file is a short log. Wrong options are refused with status 2 and a
-# usage line before anything is drawn. Without ffmpeg it says so and fails.
+# usage line before anything is drawn. Without ffmpeg the tool says so and fails; without
+# ffmpeg, ffprobe or ImageMagick's compare the script skips (77).
 set -euo pipefail
 build=$1
 source=$2
 data=${SUNMARROW_TEST_DATA:-$build/test-data/data}
 capture=$build/sunmarrow-capture
 for tool in ffmpeg ffprobe compare; do
-  command -v $tool > /dev/null || { echo "skipped: $tool is missing"; exit 0; }
+  command -v $tool > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/video_capture.$$.XXXX")
 trap 'rm -rf "$work"' EXIT

@@ -1,7 +1,8 @@
 // links: painterly platform
 // The painterly pass on a real GL context: the capture read-back, the upright backdrop
 // that never shows its black ring, the unwritten staging texels or the clear colour,
-// the brush file's failure paths, the strokes over the backdrop, and the GL state each
+// the frame painted into the window it is given (not the context's size), the brush
+// file's failure paths, the strokes over the backdrop, and the GL state each
 // stage hands on. Writes one painted frame to painterly_frame.png in the build folder.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -230,11 +231,13 @@ TEST(PainterlyBackdrop, IsUprightAndNotMirrored) {
     EXPECT_TRUE(near(image.at(540, 420), white));
 }
 
-// Every window pixel shows the uniform capture colour: no black ring, no staging texel
-// outside the capture block, no clear colour, at 4:3 and at another aspect.
-void expectUniformBackdrop(int width, int height) {
-    testsupport::GlContext ctx(width, height);
-    if (!ctx.ok()) GTEST_SKIP() << "no offscreen GL context available";
+// Paints a uniform capture into a window of width × height on a 640 × 480 context. Every
+// pixel of that window shows the capture colour (no black ring, no staging texel
+// outside the capture block, no clear colour, strokes of the same colour); the pixels
+// beyond it keep the clear colour, so the window is the one given, not the context's.
+void expectUniformPainting(int width, int height, void (*paint)(int width, int height)) {
+    testsupport::GlContext ctx(640, 480);
+    REQUIRE_GL(ctx);
     initWithBrush(softBrush());
     const Rgb colour{200, 120, 40};
     fillCapture(colour);
@@ -242,12 +245,15 @@ void expectUniformBackdrop(int width, int height) {
     ASSERT_EQ(s.StagingWidth, 256);
     ASSERT_EQ(s.StagingHeight, 128);
     std::memset(s.BackdropStaging, 255, static_cast<std::size_t>(s.StagingWidth) * s.StagingHeight * 3);
-    painterly::paintBackdrop(width, height);
-    const Image image = readWindow(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            ASSERT_TRUE(near(image.at(x, y), colour)) << "window pixel " << x << "," << y << " of " << width << "x"
-                                                      << height;
+    paint(width, height);
+    const Image image = readWindow(640, 480);
+    const Rgb clear{242, 242, 204};  // (0.95, 0.95, 0.80)
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const bool inside = x < width && y < height;
+            ASSERT_TRUE(near(image.at(x, y), inside ? colour : clear))
+                << "pixel " << x << "," << y << (inside ? " inside" : " outside") << " a window of " << width << "x"
+                << height;
         }
     }
     // The black ring is in the staging image all the same.
@@ -258,9 +264,13 @@ void expectUniformBackdrop(int width, int height) {
     EXPECT_EQ(s.BackdropStaging[3 * 160], 255);  // beyond the capture block: not written
 }
 
-TEST(PainterlyBackdrop, CoversTheWholeWindowWithTheCaptureOnly) { expectUniformBackdrop(640, 480); }
+TEST(PainterlyBackdrop, CoversTheWholeWindowWithTheCaptureOnly) {
+    expectUniformPainting(640, 480, painterly::paintBackdrop);
+}
 
-TEST(PainterlyBackdrop, StretchesOverAWindowOfAnotherAspect) { expectUniformBackdrop(300, 100); }
+TEST(PainterlyFrame, PaintsTheWindowItIsGivenNotTheContextsSize) {
+    expectUniformPainting(400, 150, [](int width, int height) { painterly::paintFrame(width, height, 0); });
+}
 
 // ---------------------------------------------------------------------------------------
 

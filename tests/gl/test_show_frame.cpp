@@ -1,14 +1,16 @@
 // links: show
-// The whole frame on a real GL context: what the set-up prints for missing files, when
-// the show asks to end, which scene fills the capture at a given time, the GL state a
-// frame hands over to the next, and that nothing the show loaded reaches GL once the
-// context is gone.
+// The whole frame on a real GL context: which files the set-up reads and in which order
+// (a texture shared by rows read once), what it prints for missing files, when the show
+// asks to end, which scene fills the capture at a given time, the GL state a frame hands
+// over to the next, in a window whose size the host gives, and that nothing the show
+// loaded reaches GL once the context is gone.
 #include <GL/gl.h>
 #include <SDL.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,8 +18,11 @@
 #include <vector>
 
 #include "painterly/painterly.h"
+#include "platform/file_path.h"
 #include "scene/scene_writer.h"
+#include "media/raw_texture.h"
 #include "show/show.h"
+#include "show/show_tables.h"
 #include "support/gl_context.h"
 
 namespace fs = std::filesystem;
@@ -54,8 +59,15 @@ bool musicOn = false;
 void countQuit() { ++quitCount; }
 bool music() { return musicOn; }
 std::int32_t clockMs() { return 0; }
-std::int32_t width640() { return 640; }
-std::int32_t height480() { return 480; }
+// The host's window: not the test context's own size, so a frame that painted the
+// context's size instead would show.
+std::int32_t viewWidth() { return 400; }
+std::int32_t viewHeight() { return 300; }
+std::vector<std::string> opened;
+std::FILE* recordOpen(const char* path) {
+    opened.emplace_back(path);
+    return platform::openFile(path);
+}
 
 // Runs each test in a fresh working directory with an empty data folder.
 class ShowFrame : public ::testing::Test {
@@ -68,12 +80,14 @@ protected:
         fs::current_path(dir_);
         quitCount = 0;
         musicOn = false;
+        opened.clear();
         show::ShowHost host;
         host.requestQuit = countQuit;
         host.isMusicOn = music;
         host.strokeClockMs = clockMs;
-        host.viewWidth = width640;
-        host.viewHeight = height480;
+        host.viewWidth = viewWidth;
+        host.viewHeight = viewHeight;
+        host.openFile = recordOpen;
         show::setShowHost(host);
     }
     void TearDown() override {
@@ -140,6 +154,30 @@ TEST_F(ShowFrame, EveryMissingFileIsReportedAndTheShowStillRuns) {
     for (int i = 0; i < 13; ++i) expected += "Error reading file\n";
     EXPECT_EQ(out, expected);
     EXPECT_EQ(quitCount, 0);
+}
+
+TEST_F(ShowFrame, SetUpReadsEachTextureOnceBeforeTheFirstSceneThatShowsIt) {
+    testsupport::GlContext ctx;
+    REQUIRE_GL(ctx);
+    writeFile("texture.raw", std::vector<std::uint8_t>(256 * 256 * 3, 10));
+    writeFile("texture_flowers.raw", std::vector<std::uint8_t>(256 * 256 * 3, 20));
+    testing::internal::CaptureStdout();
+    show::initShow();
+    testing::internal::GetCapturedStdout();
+    const std::vector<std::string> expected = {
+        "data\\texter4.raw", "data\\texture.raw",         "data\\intro1.csi",  "data\\intro2.csi",
+        "data\\intro3.csi",  "data\\intro4.csi",          "data\\trees.csi",   "data\\clouds.csi",
+        "data\\bird2.csi",   "data\\texture_flowers.raw", "data\\flowers.csi", "data\\moon.csi"};
+    EXPECT_EQ(opened, expected);
+    // Every row shows the texture of the row that first named it, with that file's bytes.
+    const std::array<int, show::SceneRowCount> owners = show::textureOwners(show::sceneTable);
+    for (int i = 0; i < show::SceneRowCount; ++i) {
+        const double elapsed = 4.0 + show::sceneTable[i].start + 0.5;
+        const media::RawTexture* texture = show::dueScene(elapsed).texture;
+        ASSERT_NE(texture, nullptr) << "row " << i;
+        EXPECT_EQ(texture, show::dueScene(4.0 + show::sceneTable[owners[i]].start + 0.5).texture) << "row " << i;
+        EXPECT_EQ(texture->pixels().at(0), i == 7 ? 20 : 10) << "row " << i;
+    }
 }
 
 TEST_F(ShowFrame, MissingMusicIsReportedWhenMusicIsOn) {
@@ -216,8 +254,8 @@ TEST_F(ShowFrame, AFrameHandsOverTheCaptionState) {
     EXPECT_EQ(texture[5], -0.001953125f);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 640);
-    EXPECT_EQ(viewport[3], 480);
+    EXPECT_EQ(viewport[2], 400);  // the host's window, not the 640 x 480 context
+    EXPECT_EQ(viewport[3], 300);
 
     // The next frame starts from an identity texture matrix, not a doubled scaling.
     show::drawShowFrame(10.1, keys);

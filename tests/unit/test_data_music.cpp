@@ -1,10 +1,15 @@
 // links:
 // The synthesised sound track: its length, its loudness (peak below full scale, every
 // section clearly audible), the silence of its ending, and the MP3 stream around it.
-// The generator is a program, not a library: its sources are compiled in here.
+// The generator is a program, not a library: its sources are compiled in here. The
+// track takes long to render, so a test run renders it once (render_test_music, named
+// by SUNMARROW_TEST_MUSIC) and every test process reads that; run by hand, the tests
+// render it themselves.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "../../tools/data/data_common.cpp"
@@ -14,10 +19,34 @@ namespace {
 
 using namespace datagen;
 
+// The track as render_test_music wrote it to SUNMARROW_TEST_MUSIC, or rendered here
+// when that is unset.
+Pcm testMusic() {
+    const char* path = std::getenv("SUNMARROW_TEST_MUSIC");
+    if (path == nullptr || *path == '\0') return renderMusic();
+    Pcm pcm;
+    pcm.sampleRate = 0;
+    std::FILE* in = std::fopen(path, "rb");
+    if (in == nullptr) return pcm;  // each test then fails in SetUp
+    std::int32_t rate = 0;
+    if (std::fread(&rate, sizeof rate, 1, in) == 1) pcm.sampleRate = rate;
+    std::int16_t block[4096];
+    while (const std::size_t n = std::fread(block, sizeof block[0], 4096, in)) {
+        pcm.samples.insert(pcm.samples.end(), block, block + n);
+    }
+    std::fclose(in);
+    return pcm;
+}
+
 class DataMusic : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { pcm_ = new Pcm(renderMusic()); }
+    static void SetUpTestSuite() { pcm_ = new Pcm(testMusic()); }
     static void TearDownTestSuite() { delete pcm_; }
+    void SetUp() override {
+        const char* file = std::getenv("SUNMARROW_TEST_MUSIC");
+        ASSERT_GE(pcm_->frames(), static_cast<std::size_t>(kMusicSeconds * kMusicRate))
+            << "no whole track in " << (file != nullptr ? file : "the rendering");
+    }
 
     // RMS in dBFS of both channels over [from, to) seconds.
     static double rmsDb(double from, double to) {

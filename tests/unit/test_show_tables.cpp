@@ -1,11 +1,11 @@
 // links: show
-// The timetable: which scene row plays at a show time, at which frame, and the caption
-// strips' computed sizes.
+// The timetable: which scene row plays at a show time, at which frame, which rows share
+// a texture, and the caption strips' computed sizes.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
-#include <string_view>
 
 #include "show/show_tables.h"
 
@@ -35,12 +35,17 @@ TEST(SceneTimetable, FramesFollowSpeedInDoublePrecision) {
     EXPECT_NEAR(f, 7.50003f, 1e-5f);
 }
 
-TEST(SceneTimetable, TextureSharingIsByExactText) {
-    // Eight rows name "data\texture.raw" with identical text; the flowers their own.
-    int same = 0;
-    for (const ShowEntry& row : sceneTable) same += std::string_view(row.textureFile) == "data\\texture.raw";
-    EXPECT_EQ(same, 8);
-    EXPECT_STREQ(sceneTable[7].textureFile, "data\\texture_flowers.raw");
+TEST(SceneTimetable, RowsShareATextureOnlyWhenTheyNameItWithTheSameText) {
+    // Eight rows name "data\texture.raw" alike and share the first row's texture; the
+    // flowers have their own.
+    EXPECT_EQ(textureOwners(sceneTable), (std::array<int, SceneRowCount>{0, 0, 0, 0, 0, 0, 0, 7, 0}));
+    // The same file spelt another way is another texture; a later row that names the
+    // flowers' texture shares it.
+    auto table = sceneTable;
+    table[2].textureFile = "data/texture.raw";
+    table[5].textureFile = "data\\texture_flowers.raw";
+    table[8].textureFile = "data/texture.raw";
+    EXPECT_EQ(textureOwners(table), (std::array<int, SceneRowCount>{0, 0, 2, 0, 0, 5, 0, 5, 2}));
 }
 
 TEST(CaptionTable, SizesAreComputedFromTheBandsAndTheTitleIsScaledOnce) {

@@ -335,8 +335,22 @@ struct Played {
     long bytesAfterUnpause = 0;
 };
 
-// Opens the tone, waits, places it paused, waits, unpauses and records until the
-// tone plus some silence has been written. False when the disk driver is missing.
+// The device's file size once it has written at least `bytes` more than `from` (the
+// device plays on, silence included, so this is the sign that it has mixed what was
+// asked of it by then); waits at most 10 s.
+long sizeAfterDeviceWrote(const std::string& output, long from, long bytes) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    long size = fileSize(output);
+    while (size < from + bytes && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        size = fileSize(output);
+    }
+    return size;
+}
+
+// Opens the tone, lets the device play 32 buffers, places it paused, 32 more buffers,
+// unpauses and records until the tone plus some silence has been written. False when
+// the disk driver is missing.
 bool playThroughDisk(const TempDir& dir, const std::vector<unsigned char>& mp3, bool fromMemory, double seconds,
                      Played& played) {
     const std::string output = dir.file("device.raw");
@@ -350,11 +364,11 @@ bool playThroughDisk(const TempDir& dir, const std::vector<unsigned char>& mp3, 
                                  static_cast<int>(mp3.size()))
         : FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
     EXPECT_NE(stream, nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    constexpr long kBuffers = 32 * 4096;  // 1024-frame device buffers
+    sizeAfterDeviceWrote(output, fileSize(output), kBuffers);
     const int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, stream, nullptr, true);
     EXPECT_GE(channel, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    played.bytesBeforeUnpause = fileSize(output);
+    played.bytesBeforeUnpause = sizeAfterDeviceWrote(output, fileSize(output), kBuffers);
     EXPECT_TRUE(FSOUND_SetPaused(channel, false));
     played.bytesAfterUnpause = fileSize(output);
     const long wanted = played.bytesAfterUnpause + static_cast<long>((seconds + 0.6) * kMixRate) * kFrameBytes;
