@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/sound.h"
+#include "platform/sound/sound.h"
 
 namespace media {
 

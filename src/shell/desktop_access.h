@@ -2,7 +2,7 @@
 // has put a scripted one in its place. Also the shell's one way of reporting a failure.
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 namespace shell {
 

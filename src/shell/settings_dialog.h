@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 namespace shell {
 

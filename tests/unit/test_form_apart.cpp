@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "platform/form_apart.h"
+#include "platform/form/form_apart.h"
 
 namespace {
 

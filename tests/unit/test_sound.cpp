@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "media/music_stream.h"
-#include "platform/sound.h"
-#include "platform/sound_decoder.h"
-#include "platform/sound_ring.h"
+#include "platform/sound/sound.h"
+#include "platform/sound/sound_decoder.h"
+#include "platform/sound/sound_ring.h"
 
 namespace {
 

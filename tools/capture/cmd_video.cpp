@@ -26,7 +26,7 @@
 #include "capture_commands.h"
 #include "framing.h"
 #include "headless.h"
-#include "platform/file_path.h"
+#include "platform/desktop/file_path.h"
 
 namespace {
 

@@ -18,13 +18,13 @@
 #include <map>
 #include <string>
 
-#include "platform/desktop.h"
-#include "platform/gtk_ui.h"
-#include "platform/key_codes.h"
-#include "platform/quit_signal.h"
-#include "platform/form_apart.h"
-#include "platform/settings_form.h"
-#include "platform/tick_clock.h"
+#include "platform/desktop/desktop.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/desktop/key_codes.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/form/form_apart.h"
+#include "platform/form/settings_form.h"
+#include "platform/desktop/tick_clock.h"
 
 namespace platform {
 

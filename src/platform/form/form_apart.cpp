@@ -1,4 +1,4 @@
-#include "platform/form_apart.h"
+#include "platform/form/form_apart.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gtk_ui.h"
-#include "platform/quit_signal.h"
-#include "platform/settings_form.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/form/settings_form.h"
 
 namespace platform {
 

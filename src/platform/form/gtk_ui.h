@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 namespace platform {
 

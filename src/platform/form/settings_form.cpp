@@ -1,14 +1,14 @@
-#include "platform/settings_form.h"
+#include "platform/form/settings_form.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include <cstring>
 
-#include "platform/form_apart.h"
-#include "platform/gtk_ui.h"
-#include "platform/quit_signal.h"
-#include "platform/settings_picture.h"
+#include "platform/form/form_apart.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/form/settings_picture.h"
 
 namespace platform {
 
