@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/sound_decoder.h"
+#include "platform/sound/sound_decoder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/settings_picture.h"
+#include "platform/form/settings_picture.h"
 
 namespace {
 

@@ -29,7 +29,7 @@ endif()
 
 # The icon: the settings form's picture, cut square around its sun, at the usual sizes.
 set(icon_sizes 16 22 24 32 48 64 128 256)
-add_executable(sunmarrow-icon ${CMAKE_SOURCE_DIR}/packaging/make_icon.cpp ${CMAKE_SOURCE_DIR}/src/platform/settings_picture.cpp)
+add_executable(sunmarrow-icon ${CMAKE_SOURCE_DIR}/packaging/make_icon.cpp ${CMAKE_SOURCE_DIR}/src/platform/form/settings_picture.cpp)
 target_include_directories(sunmarrow-icon PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(sunmarrow-icon PRIVATE PkgConfig::PNG)
 set(icon_files)

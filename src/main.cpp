@@ -3,8 +3,8 @@
 // the program before anything opens.
 #include <cstdio>
 
-#include "platform/data_folder.h"
-#include "platform/desktop.h"
+#include "platform/desktop/data_folder.h"
+#include "platform/desktop/desktop.h"
 #include "shell/app_main.h"
 #include "shell/command_line.h"
 

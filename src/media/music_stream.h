@@ -5,13 +5,14 @@
 // an object without sound; nothing here stops the show.
 //
 // All sound-system calls go through a table of function pointers, the real sound
-// system by default; tests install a recording stand-in with setSoundApi.
+// system (platform/sound/sound.h) by default; tests install a recording stand-in with
+// setSoundApi.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "platform/sound.h"
+#include "platform/sound/sound.h"
 
 namespace media {
 

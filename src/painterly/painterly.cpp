@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "painterly/orientation_field.h"
-#include "platform/file_path.h"
+#include "platform/desktop/file_path.h"
 
 namespace painterly {
 

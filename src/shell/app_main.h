@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 #include "show/show.h"
 
 namespace shell {

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 namespace shell {
 

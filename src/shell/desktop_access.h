@@ -1,8 +1,9 @@
-// Which desktop the shell talks to: the system's own (SDL2 and GTK 3) unless a test
-// has put a scripted one in its place. Also the shell's one way of reporting a failure.
+// Which desktop the shell talks to: the system's own (platform/desktop: SDL2, with the
+// form room's GTK 3 for notices and the settings form) unless a test has put a scripted
+// one in its place. Also the shell's one way of reporting a failure.
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 
 namespace shell {
 

@@ -7,20 +7,21 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/form/dialog_ids.h"
+#include "platform/form/form.h"
 
 namespace shell {
 
-inline constexpr int settingsTemplateId = 101;
-inline constexpr int settingsPictureId = 109;
-
-inline constexpr int idFullscreen = 1000;
-inline constexpr int idSize640 = 1001;
-inline constexpr int idSize800 = 1002;
-inline constexpr int idSize1024 = 1003;
-inline constexpr int idDepth16 = 1004;
-inline constexpr int idDepth32 = 1005;
-inline constexpr int idMusic = 1008;
+// The form's template and control ids, as the form itself names them.
+using platform::settingsTemplateId;
+using platform::settingsPictureId;
+using platform::idFullscreen;
+using platform::idSize640;
+using platform::idSize800;
+using platform::idSize1024;
+using platform::idDepth16;
+using platform::idDepth32;
+using platform::idMusic;
 
 // True for a message it has fully handled (OK), false for every other one.
 bool settingsDialogProc(platform::DialogForm& form, platform::DialogMessage message,

@@ -10,7 +10,7 @@
 #include "media/music_stream.h"
 #include "media/raw_texture.h"
 #include "painterly/painterly.h"
-#include "platform/file_path.h"
+#include "platform/desktop/file_path.h"
 #include "scene/scene.h"
 #include "show/caption_overlay.h"
 #include "show/show_tables.h"

@@ -2,7 +2,6 @@
 // (negative, zero, overflowing, unknown), through construction and upload on an
 // offscreen GL context. Input: width code, height code, kind code, then the file.
 #include <GL/gl.h>
-#include <SDL.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "media/raw_texture.h"
+#include "platform/desktop/offscreen_gl.h"
 
 namespace {
 
@@ -27,21 +27,13 @@ int sizeOf(std::uint8_t code) {
     }
 }
 
-bool makeContext() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    SDL_Window* window = SDL_CreateWindow("fuzz", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window == nullptr) return false;
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    return context != nullptr && SDL_GL_MakeCurrent(window, context) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool haveContext = makeContext();
+    // One context for the whole run, made on the first input and never torn down.
+    static const platform::OffscreenGl* const context = new platform::OffscreenGl(64, 64, "fuzz");
     static const std::string path = "/tmp/fuzz_raw_texture_" + std::to_string(getpid()) + ".raw";
-    (void)haveContext;
+    (void)context;
     if (size < 3) return 0;
     const int width = sizeOf(data[0]);
     const int height = sizeOf(data[1]);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/sound.h"
-#include "platform/sound_decoder.h"
+#include "platform/sound/sound.h"
+#include "platform/sound/sound_decoder.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);

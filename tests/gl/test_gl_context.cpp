@@ -1,4 +1,4 @@
-// links: platform
+// links: offscreen_gl
 // The offscreen context that every GL test stands on: it exists, is double-buffered
 // with a depth buffer, and reads back what was drawn. The other GL tests skip without
 // it; this one fails, so a machine whose GL is broken never shows a green GL suite.

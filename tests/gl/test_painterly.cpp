@@ -1,4 +1,4 @@
-// links: painterly platform
+// links: painterly
 // The painterly pass on a real GL context: the capture read-back, the upright backdrop
 // that never shows its black ring, the unwritten staging texels or the clear colour,
 // the frame painted into the window it is given (not the context's size), the brush

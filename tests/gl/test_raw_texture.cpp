@@ -1,4 +1,4 @@
-// links: media platform
+// links: media
 // Raw textures on a real GL context: each pixel kind arrives in GL with its format and
 // its bytes, the first file row is t = 0, luminance shows as grey scaled by the colour,
 // and the awkward files (missing, short, odd sizes, unknown kinds) leave usable objects.

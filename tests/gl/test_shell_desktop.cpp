@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 #include "shell/app_window.h"
 
 namespace {

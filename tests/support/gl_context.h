@@ -1,29 +1,28 @@
-// A real OpenGL context for tests: SDL's offscreen video driver on Mesa (llvmpipe),
-// no X server needed. One hidden window of the asked size with a double-buffered RGBA
-// surface and a 16-bit depth buffer, like the player's; current on the calling thread.
+// A real OpenGL context for tests: the platform's offscreen context (SDL's offscreen
+// video driver on Mesa, llvmpipe; no X server needed), one hidden window of the asked
+// size with a double-buffered RGB surface and a 16-bit depth buffer, like the player's;
+// current on the calling thread.
 #pragma once
 
 #include <string>
 
-struct SDL_Window;
+#include "platform/desktop/offscreen_gl.h"
 
 namespace testsupport {
 
 class GlContext {
 public:
     GlContext(int width = 640, int height = 480);
-    ~GlContext();
     GlContext(const GlContext&) = delete;
     GlContext& operator=(const GlContext&) = delete;
 
-    bool ok() const { return window_ != nullptr && context_ != nullptr; }
+    bool ok() const { return gl_.ok(); }
     // Why there is no context (SDL's words); empty when there is one.
     const std::string& failure() const { return failure_; }
-    void swap();
+    void swap() { gl_.swap(); }
 
 private:
-    SDL_Window* window_ = nullptr;
-    void* context_ = nullptr;
+    platform::OffscreenGl gl_;
     std::string failure_;
 };
 

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/desktop.h"
+#include "platform/desktop/desktop.h"
 #include "shell/app_main.h"
 #include "shell/app_window.h"
 #include "shell/desktop_access.h"

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/data_folder.h"
-#include "platform/file_path.h"
+#include "platform/desktop/data_folder.h"
+#include "platform/desktop/file_path.h"
 
 namespace fs = std::filesystem;
 

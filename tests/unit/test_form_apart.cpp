@@ -1,4 +1,4 @@
-// links: platform
+// links: form
 // The form and notices shown from a child process: without a display the child cannot
 // show them, and the player learns so as it would in-process; a notice still reaches
 // standard error.
@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "platform/form_apart.h"
+#include "platform/form/form_apart.h"
 
 namespace {
 

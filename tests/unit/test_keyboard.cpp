@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "platform/key_codes.h"
+#include "platform/desktop/key_codes.h"
 #include "shell/keyboard.h"
 #include "shell_fake_desktop.h"
 

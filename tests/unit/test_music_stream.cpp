@@ -1,4 +1,4 @@
-// links: media platform
+// links: media
 // The music stream's conversation with the sound system: the calls, their order and
 // arguments, and the lines printed for each failure, against a recording stand-in;
 // then the same failures once through the real sound system.

@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 
-#include "platform/gtk_ui.h"
-#include "platform/settings_form.h"
-#include "platform/settings_picture.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/form/settings_form.h"
+#include "platform/form/settings_picture.h"
 #include "shell/settings_dialog.h"
 #include "shell_fake_desktop.h"
 

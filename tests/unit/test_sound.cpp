@@ -1,4 +1,4 @@
-// links: media platform
+// links: media sound
 // The sound system: the decoder-to-callback ring, every failure code (with its text),
 // shutdown at awkward moments, and what really comes out of the device. The output
 // checks run on SDL's disk driver, which writes the mixed audio to a file: a tone made
@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "media/music_stream.h"
-#include "platform/sound.h"
-#include "platform/sound_decoder.h"
-#include "platform/sound_ring.h"
+#include "platform/sound/sound.h"
+#include "platform/sound/sound_decoder.h"
+#include "platform/sound/sound_ring.h"
 
 namespace {
 

@@ -26,7 +26,8 @@
 #include "capture_commands.h"
 #include "framing.h"
 #include "headless.h"
-#include "platform/file_path.h"
+#include "platform/desktop/child_process.h"
+#include "platform/desktop/file_path.h"
 
 namespace {
 
@@ -182,8 +183,6 @@ bool findOnPath(const char* program) {
 // Starts ffmpeg reading raw RGB frames from a pipe. It runs in a process group of its
 // own, so a Ctrl+C reaches only us: we stop feeding it and it finishes the file.
 pid_t startEncoder(const RangeOptions& o, int& writeEnd) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
     const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     const std::string rate = std::to_string(o.fps);
     char from[32];
@@ -205,26 +204,16 @@ pid_t startEncoder(const RangeOptions& o, int& writeEnd) {
                              "libx264", "-preset", o.preset, "-crf", std::to_string(o.crf), "-pix_fmt", "yuv420p",
                              "-movflags", "+faststart", o.out});
 
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return -1;
-    }
-    if (pid == 0) {
+    return platform::startPipedChild(platform::PipeFlow::toChild, writeEnd, [&](int readEnd) {
         setpgid(0, 0);
-        dup2(fds[0], STDIN_FILENO);
-        close(fds[0]);
-        close(fds[1]);
+        dup2(readEnd, STDIN_FILENO);
+        close(readEnd);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         execvp("ffmpeg", argv.data());
         _exit(127);
-    }
-    close(fds[0]);
-    writeEnd = fds[1];
-    return pid;
+    });
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
@@ -298,9 +287,7 @@ int renderRange(const RangeOptions& o, bool toVideo) {
 
     if (toVideo) {
         close(pipeFd);
-        int status = 0;
-        while (waitpid(encoder, &status, 0) < 0 && errno == EINTR) {
-        }
+        const int status = platform::waitForChild(encoder);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             std::fprintf(stderr, "video: ffmpeg failed (status %d)\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
             return 1;

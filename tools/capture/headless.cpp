@@ -1,7 +1,6 @@
 #include "headless.h"
 
 #include <GL/gl.h>
-#include <SDL.h>
 #include <png.h>
 
 #include <chrono>
@@ -30,29 +29,22 @@ std::int32_t hostViewHeight() { return shell::viewHeight; }
 
 }  // namespace
 
-HeadlessShow::HeadlessShow(int width, int height) : width_(width), height_(height) {
-    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "Cannot start the offscreen video driver: %s\n", SDL_GetError());
-        return;
+HeadlessShow::HeadlessShow(int width, int height)
+    : width_(width), height_(height), gl_(width, height, "Tessaly - Sunmarrow") {
+    switch (gl_.failure()) {
+        case platform::OffscreenGl::Failure::none:
+            break;
+        case platform::OffscreenGl::Failure::videoDriver:
+            std::fprintf(stderr, "Cannot start the offscreen video driver: %s\n", gl_.reason().c_str());
+            return;
+        case platform::OffscreenGl::Failure::window:
+            std::fprintf(stderr, "Cannot create an offscreen window: %s\n", gl_.reason().c_str());
+            return;
+        case platform::OffscreenGl::Failure::context:
+            std::fprintf(stderr, "Cannot create a GL context: %s\n", gl_.reason().c_str());
+            return;
     }
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    window_ = SDL_CreateWindow("Tessaly - Sunmarrow", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window_ == nullptr) {
-        std::fprintf(stderr, "Cannot create an offscreen window: %s\n", SDL_GetError());
-        return;
-    }
-    context_ = SDL_GL_CreateContext(window_);
-    if (context_ == nullptr) {
-        std::fprintf(stderr, "Cannot create a GL context: %s\n", SDL_GetError());
-        return;
-    }
-    SDL_GL_MakeCurrent(window_, context_);
-    SDL_GL_SetSwapInterval(0);
+    gl_.setSwapInterval(0);
 
     quitFlag = false;
     // The view as the player's window set-up leaves it, by the player's own code.
@@ -70,11 +62,7 @@ HeadlessShow::HeadlessShow(int width, int height) : width_(width), height_(heigh
     setupMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-HeadlessShow::~HeadlessShow() {
-    if (context_ != nullptr) SDL_GL_DeleteContext(context_);
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+HeadlessShow::~HeadlessShow() = default;
 
 void HeadlessShow::drawFrame(double elapsed) {
     static const std::uint8_t noKeys[256] = {};
@@ -97,9 +85,7 @@ std::vector<std::uint8_t> HeadlessShow::readPixels() const {
     return topDown;
 }
 
-void HeadlessShow::swap() {
-    if (window_ != nullptr) SDL_GL_SwapWindow(window_);
-}
+void HeadlessShow::swap() { gl_.swap(); }
 
 bool HeadlessShow::quitRequested() const { return quitFlag; }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-struct SDL_Window;
+#include "platform/desktop/offscreen_gl.h"
 
 namespace capture {
 
@@ -18,7 +18,7 @@ public:
     HeadlessShow(const HeadlessShow&) = delete;
     HeadlessShow& operator=(const HeadlessShow&) = delete;
 
-    bool ok() const { return context_ != nullptr; }
+    bool ok() const { return gl_.ok(); }
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -40,8 +40,7 @@ public:
 private:
     int width_;
     int height_;
-    SDL_Window* window_ = nullptr;
-    void* context_ = nullptr;
+    platform::OffscreenGl gl_;
     double setupMs_ = 0.0;
 };
 

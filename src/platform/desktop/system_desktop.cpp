@@ -1,5 +1,5 @@
 // The real desktop: SDL2 for windows, GL, events, display mode, cursor and keyboard;
-// GTK 3 (gtk_ui) for notices and the settings form.
+// notices and the settings form go to the form room (GTK 3, in a child process).
 //
 // On X11 and on Wayland (SDL_VIDEODRIVER=wayland). The show uses one display: SDL's
 // first, which on X11 is the RandR primary output; its modes are checked, the mode is
@@ -18,13 +18,11 @@
 #include <map>
 #include <string>
 
-#include "platform/desktop.h"
-#include "platform/gtk_ui.h"
-#include "platform/key_codes.h"
-#include "platform/quit_signal.h"
-#include "platform/form_apart.h"
-#include "platform/settings_form.h"
-#include "platform/tick_clock.h"
+#include "platform/desktop/desktop.h"
+#include "platform/desktop/key_codes.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/desktop/tick_clock.h"
+#include "platform/form/form_apart.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/tick_clock.h"
+#include "platform/desktop/tick_clock.h"
 
 #include <ctime>
 

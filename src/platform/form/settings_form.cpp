@@ -1,20 +1,20 @@
-#include "platform/settings_form.h"
+#include "platform/form/settings_form.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include <cstring>
 
-#include "platform/form_apart.h"
-#include "platform/gtk_ui.h"
-#include "platform/quit_signal.h"
-#include "platform/settings_picture.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/form/dialog_ids.h"
+#include "platform/form/form_apart.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/form/settings_picture.h"
 
 namespace platform {
 
 namespace {
 
-constexpr int formTemplateId = 101;
 constexpr guint signalPollMs = 100;
 constexpr std::uintptr_t buttonClicked = 0;  // notification code of a click
 
@@ -24,8 +24,8 @@ struct ControlId {
     int id;
 };
 constexpr ControlId controlIds[] = {
-    {"ok", IDOK},         {"fullscreen", 1000}, {"size640", 1001}, {"size800", 1002},
-    {"size1024", 1003},   {"depth16", 1004},    {"depth32", 1005}, {"music", 1008},
+    {"ok", IDOK}, {"fullscreen", idFullscreen}, {"size640", idSize640}, {"size800", idSize800},
+    {"size1024", idSize1024}, {"depth16", idDepth16}, {"depth32", idDepth32}, {"music", idMusic},
 };
 
 // Sized for the dialog units of the template, not for the desktop theme's own font.
@@ -199,7 +199,7 @@ void nameOwner(GtkWindow* window) {
 }  // namespace
 
 std::intptr_t runSettingsForm(int templateId, DialogProc proc, std::intptr_t param) {
-    if (templateId != formTemplateId || proc == nullptr || !startGtk()) return -1;
+    if (templateId != settingsTemplateId || proc == nullptr || !startGtk()) return -1;
     GError* error = nullptr;
     GtkBuilder* builder = gtk_builder_new();
     if (gtk_builder_add_from_string(builder, settingsFormDefinition, -1, &error) == 0) {

@@ -1,4 +1,4 @@
-#include "platform/key_codes.h"
+#include "platform/desktop/key_codes.h"
 
 #include <SDL_scancode.h>
 

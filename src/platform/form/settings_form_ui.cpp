@@ -1,7 +1,7 @@
 // Template 101 as a GtkBuilder definition. Positions come from the template's dialog
 // units: below the picture 1.62 px per unit across and 1.6 down, with the picture at
 // its own 280 x 177 and everything under it moved down to make room.
-#include "platform/settings_form.h"
+#include "platform/form/settings_form.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/form_apart.h"
+#include "platform/form/form_apart.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -10,16 +10,18 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gtk_ui.h"
-#include "platform/quit_signal.h"
-#include "platform/settings_form.h"
+#include "platform/desktop/child_process.h"
+#include "platform/desktop/quit_signal.h"
+#include "platform/form/dialog_ids.h"
+#include "platform/form/gtk_ui.h"
+#include "platform/form/settings_form.h"
 
 namespace platform {
 
 namespace {
 
 // The controls whose marks a procedure can read, bit i of a record's marks.
-constexpr int markedIds[] = {IDOK, 1000, 1001, 1002, 1003, 1004, 1005, 1008};
+constexpr int markedIds[] = {IDOK, idFullscreen, idSize640, idSize800, idSize1024, idDepth16, idDepth32, idMusic};
 constexpr int markedCount = sizeof markedIds / sizeof markedIds[0];
 
 // One message as the child's procedure received it, and the form's end if it came.
@@ -113,27 +115,14 @@ private:
 // Starts a child for `work`; -1 when none can be made. The child dies with the parent.
 template <typename Work>
 pid_t startChild(int& readFd, Work work) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
     const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return -1;
-    }
-    if (pid == 0) {
-        close(fds[0]);
+    return startPipedChild(PipeFlow::toParent, readFd, [&](int writeEnd) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
         ownerProcess = static_cast<int>(parent);
-        reportFd = fds[1];
+        reportFd = writeEnd;
         work();
-        _exit(0);  // the parent's state (atexit handlers, streams) is not ours to end
-    }
-    close(fds[1]);
-    readFd = fds[0];
-    return pid;
+    });
 }
 
 // Reads the child's records until it closes the pipe, then reaps it (its wait status
@@ -161,9 +150,7 @@ std::vector<Record> collect(pid_t child, int readFd, int& status) {
         }
     }
     close(readFd);
-    status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    status = waitForChild(child);
     return records;
 }
 

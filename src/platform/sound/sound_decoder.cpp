@@ -1,4 +1,4 @@
-#include "platform/sound_decoder.h"
+#include "platform/sound/sound_decoder.h"
 
 #include <SDL.h>
 #include <mpg123.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/file_path.h"
-#include "platform/sound.h"
+#include "platform/desktop/file_path.h"
+#include "platform/sound/sound.h"
 
 namespace platform {
 namespace {

@@ -1,14 +1,39 @@
-// The desktop seam: everything the application shell asks of the windowing system, as
-// one abstract class. The real one (systemDesktop) stands on SDL2 for the window, GL
-// context, event queue, display mode, cursor and keyboard, and on GTK 3 for message
-// boxes and the settings form; tests put a scripted fake in its place.
+// The desktop room: the seam through which the shell asks the windowing system for
+// everything, as one abstract class (Desktop, below). The real one (systemDesktop)
+// stands on SDL2 for the window, GL context, event queue, display mode, cursor and
+// keyboard, and hands message boxes and the settings form to the form room
+// (platform/form/form.h: GTK 3, in a child process); tests put a scripted fake in its
+// place.
+//
+// The room is four libraries, so that each program takes no more of it than it uses:
+//   desktop           this seam on SDL2 (system_desktop.cpp), the key numbering
+//                     (key_codes.h) and the tick clock (tick_clock.h)
+//   offscreen_gl      a GL context with no window system (offscreen_gl.h), for the
+//                     capture tool, the GL tests and the fuzzers
+//   platform_process  the quit signal mark (quit_signal.h) and child processes joined
+//                     by a pipe (child_process.h); no SDL, so that the form and the
+//                     capture tool can use them
+//   platform_files    opening the show's files (file_path.h) and the data folder
+//                     (data_folder.h); no desktop libraries at all
+// They depend one way: desktop on the form room, the form room on platform_process.
 //
 // Handles are opaque pointers, null when absent. Keyboard calls answer with an
 // InputResult: negative means failure, as the device layer's codes have it.
 // Times are unsigned 32-bit milliseconds that wrap after about 49.7 days.
+//
+// Needs: SDL2 (its video; the sound room uses its audio); the form room.
+// Leaves: once the real desktop is made, SIGINT, SIGTERM, SIGHUP and SIGQUIT set the
+//   quit mark instead of ending the process.
+// Tested by: tests/gl/test_shell_desktop.cpp (the real desktop on SDL's offscreen
+//   driver), tests/gl/test_gl_context.cpp, tests/unit/test_keyboard.cpp (key
+//   numbering), tests/unit/test_data_folder.cpp; the shell's unit tests drive the
+//   scripted fake (tests/unit/shell_fake_desktop.h); end to end tests/e2e/player_window.sh,
+//   window_abuse.sh and desktop_{x11,monitors,wayland}.sh.
 #pragma once
 
 #include <cstdint>
+
+#include "platform/form/form.h"
 
 namespace platform {
 
@@ -22,8 +47,6 @@ struct KeyboardDevice;
 // The process instance handle; it only identifies the process to the class registry.
 using Instance = InstanceTag*;
 Instance currentInstance();
-
-enum class MessageIcon : std::uint8_t { error, warning };
 
 // ---- window messages -------------------------------------------------------------
 
@@ -109,34 +132,6 @@ struct WindowSpec {
     // the window; setPixelFormat later confirms it for the context.
     PixelFormatRequest pixelFormat;
 };
-
-// ---- settings form -----------------------------------------------------------------
-
-enum class DialogMessage : std::uint8_t { initDialog, command };
-
-// The controls of an open form, by id. Radio buttons and check boxes keep their own
-// marks (automatic controls); the procedure reads and sets them through these calls.
-class DialogForm {
-public:
-    virtual ~DialogForm() = default;
-    virtual void checkDlgButton(int id, bool checked) = 0;
-    // Marks `id` and clears the other radio buttons with ids first..last.
-    virtual void checkRadioButton(int first, int last, int id) = 0;
-    virtual bool isDlgButtonChecked(int id) const = 0;
-    virtual void endDialog(std::intptr_t result) = 0;
-};
-
-// Dialog procedure: true when the message was fully handled. For DialogMessage::command
-// the low 16 bits of wParam hold the control id (1 OK, 2 cancel), the high 16 the event.
-using DialogProc = bool (*)(DialogForm& form, DialogMessage message, std::uintptr_t wParam,
-                            std::intptr_t lParam);
-
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-
-// dialogBox's result when the form went away without being answered (its process was
-// killed or lost its display): the user chose nothing, and the run ends.
-inline constexpr std::intptr_t dialogAbandoned = -2;
 
 // ---- keyboard device ---------------------------------------------------------------
 

@@ -1,4 +1,4 @@
-#include "platform/sound.h"
+#include "platform/sound/sound.h"
 
 #include <SDL.h>
 
@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sound_decoder.h"
-#include "platform/sound_ring.h"
+#include "platform/sound/sound_decoder.h"
+#include "platform/sound/sound_ring.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/form/form.h"
 
 namespace platform {
 

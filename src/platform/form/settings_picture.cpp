@@ -1,4 +1,4 @@
-#include "platform/settings_picture.h"
+#include "platform/form/settings_picture.h"
 
 #include <algorithm>
 #include <cmath>

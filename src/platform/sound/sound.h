@@ -8,6 +8,18 @@
 //
 // Calls are meant for one thread (the caller's); they are serialised all the same.
 // Every failure returns false / null / -1 and leaves its code for FSOUND_GetError.
+//
+// This header is the sound room's: these calls, their mixing and SDL's audio device are
+// sound.cpp; sound_decoder.h turns an MP3 into 16-bit stereo at the output rate, and
+// sound_ring.h hands it from a stream's decoder thread to the audio callback.
+//
+// Needs: libmpg123, SDL2's audio (never its video), and platform_files to open files
+//   by the show's one rule (platform/desktop/file_path.h).
+// Leaves: between FSOUND_Init and FSOUND_Close, SDL's audio thread and one decoder
+//   thread per open stream; FSOUND_Close ends them all.
+// Tested by: tests/unit/test_sound.cpp (ring, decoder and calls on SDL's dummy and
+//   disk audio drivers), tests/unit/test_music_stream.cpp (through media's music
+//   stream), tests/fuzz/fuzz_sound_open.cpp, bench/bench_sound.cpp (decoder speed).
 #pragma once
 
 // Opaque handles. No DSP units exist in this layer: the DSP argument must be null.

@@ -1,14 +1,15 @@
 // The settings form on GTK 3: template 101, a borderless modal window centred on the
 // screen and kept above the others, built from a GtkBuilder definition compiled into
-// the program. Controls by id: 1 OK (the default button), 1000 "Fullscreen", 1001-1003
-// the sizes, 1004-1005 the depths, 1008 "Music". Enter presses OK wherever the focus
-// is; Escape and the window manager's close request reach the procedure as the command
-// 2 (cancel); clicks on the check boxes and radio buttons reach it as their ids.
+// the program. Controls by id (dialog_ids.h): IDOK (the default button), idFullscreen
+// "Fullscreen", idSize640..idSize1024 the sizes, idDepth16 and idDepth32 the depths,
+// idMusic "Music". Enter presses OK wherever the focus is; Escape and the window
+// manager's close request reach the procedure as the command IDCANCEL; clicks on the
+// check boxes and radio buttons reach it as their ids.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/form/form.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
-#include "platform/gtk_ui.h"
+#include "platform/form/gtk_ui.h"
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
 
-#include "platform/quit_signal.h"
+#include "platform/desktop/quit_signal.h"
 
 namespace platform {
 

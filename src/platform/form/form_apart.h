@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/form/form.h"
 
 namespace platform {
 
