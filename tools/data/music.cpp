@@ -46,8 +46,6 @@ std::uint32_t phaseOffset(double radians) {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::llround(radians / kTwoPi * 4294967296.0)));
 }
 
-double midiFrequency(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
-
 // The mixing buses: the dry stereo sum and a stereo send into the reverb.
 struct Bus {
     std::size_t frames;
@@ -267,9 +265,6 @@ void arpeggio(Bus& bus, const Chord& chord, double start, double length, double 
     }
 }
 
-// The bell note that opens each section (the first one opens with the swell alone).
-constexpr int kSectionChimes[] = {0, 59, 67, 74, 67, 59};
-
 void chime(Bus& bus, double at, int note) {
     addFm(bus, at, note, 0.07f, 0.0f, 1.6, 1.4, 1.3, 0.7f);
     addFm(bus, at + 0.01, note + 7, 0.04f, 0.3f, 1.2, 3.5, 0.8, 0.7f);
@@ -392,6 +387,8 @@ void scoreMoon(Bus& bus, Random& random, double start, double end) {
 }
 
 }  // namespace
+
+double midiFrequency(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
 
 Pcm renderMusic() {
     const auto frames = static_cast<std::size_t>(kMusicSeconds * kMusicRate);
