@@ -1,11 +1,10 @@
 #include "music.h"
 
-#include <lame/lame.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
+
+#include "mp3_encoder.h"
 
 namespace datagen {
 
@@ -430,52 +429,7 @@ Pcm renderMusic() {
 }
 
 Bytes encodeMp3(const Pcm& pcm, std::string& error) {
-    lame_global_flags* lame = lame_init();
-    if (lame == nullptr) {
-        error = "LAME could not be initialised";
-        return {};
-    }
-    lame_set_in_samplerate(lame, pcm.sampleRate);
-    lame_set_out_samplerate(lame, pcm.sampleRate);
-    lame_set_num_channels(lame, 2);
-    lame_set_mode(lame, JOINT_STEREO);
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, 128);
-    lame_set_quality(lame, 5);
-    lame_set_bWriteVbrTag(lame, 1);
-    if (lame_init_params(lame) < 0) {
-        lame_close(lame);
-        error = "LAME rejected the encoder settings";
-        return {};
-    }
-
-    Bytes out;
-    constexpr int kChunk = 1152 * 16;
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(kChunk) * 5 / 4 + 7200);
-    const std::size_t frames = pcm.frames();
-    for (std::size_t at = 0; at < frames; at += kChunk) {
-        const int n = static_cast<int>(std::min<std::size_t>(kChunk, frames - at));
-        const int written = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm.samples.data() + 2 * at), n,
-                                                           buffer.data(), static_cast<int>(buffer.size()));
-        if (written < 0) {
-            lame_close(lame);
-            error = "LAME failed while encoding";
-            return {};
-        }
-        out.insert(out.end(), buffer.begin(), buffer.begin() + written);
-    }
-    const int flushed = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
-    if (flushed > 0) out.insert(out.end(), buffer.begin(), buffer.begin() + flushed);
-
-    // The first frame was written as a placeholder; now it can hold the real Info tag
-    // (length, encoder delay and padding).
-    std::vector<unsigned char> tag(8192);
-    const std::size_t tagSize = lame_get_lametag_frame(lame, tag.data(), tag.size());
-    if (tagSize > 0 && tagSize <= tag.size() && tagSize <= out.size()) {
-        std::memcpy(out.data(), tag.data(), tagSize);
-    }
-    lame_close(lame);
-    return out;
+    return encodeMp3(pcm.samples, pcm.sampleRate, 2, 128, error);
 }
 
 }  // namespace datagen

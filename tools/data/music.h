@@ -36,8 +36,8 @@ struct Pcm {
 // The whole track, kMusicSeconds long, peak at -1 dBFS.
 Pcm renderMusic();
 
-// MP3 of `pcm` (stereo), with a LAME Info frame so players know its exact length.
-// Empty with `error` set when the encoder fails.
+// MP3 of `pcm` (stereo) at 128 kbit/s, by encodeMp3 of mp3_encoder.h: with a LAME Info
+// frame so players know its exact length. Empty with `error` set when the encoder fails.
 Bytes encodeMp3(const Pcm& pcm, std::string& error);
 
 }  // namespace datagen
