@@ -14,7 +14,7 @@
 #include "painterly/brush_strokes.h"
 #include "painterly/orientation_field.h"
 #include "painterly/painterly.h"
-#include "painterly/reference_painterly.h"
+#include "support/reference/reference_painterly.h"
 
 namespace {
 

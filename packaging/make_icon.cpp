@@ -2,8 +2,6 @@
 // For each size it paints the picture at four times the icon's height, takes the square
 // around the sun, averages it down 4 x 4 and rounds the corners (anti-aliased alpha).
 // Usage: sunmarrow-icon DIR NAME SIZE...  writes DIR/SIZExSIZE/apps/NAME.png (RGBA).
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,33 +13,12 @@
 
 #include "platform/form/settings_picture.h"
 
+#include "tools/common/png_file.h"
+
 namespace {
 
 constexpr int oversample = 4;
 constexpr float sunX = 0.64f;  // where the picture's sun stands, as a share of its width
-
-bool writePng(const std::string& path, const std::vector<std::uint8_t>& rgba, int size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool ok = png != nullptr && info != nullptr;
-    if (ok && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(size), static_cast<png_uint_32>(size), 8,
-                     PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < size; ++y) {
-            png_write_row(png, rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size) * 4);
-        }
-        png_write_end(png, nullptr);
-    } else {
-        ok = false;
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0 && ok;
-}
 
 // Coverage of the pixel centred at (x, y) by a square of side `size` whose corners are
 // rounded with `radius`; 0..1.
@@ -101,7 +78,7 @@ int main(int argc, char** argv) {
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         const std::string path = (folder / (name + ".png")).string();
-        if (error || !writePng(path, paintIcon(size), size)) {
+        if (error || !pngfile::write(path, paintIcon(size).data(), size, size, 4)) {
             std::fprintf(stderr, "sunmarrow-icon: cannot write %s\n", path.c_str());
             return 1;
         }

@@ -1,4 +1,4 @@
-// links: scene
+// links: sunmarrow_datagen
 // The generated data as the show draws it: atlas tiles come out upright and in their
 // own colours through the scene renderer (t = -v, repeating wrap), polygons wound by
 // the mesh builder are lit from the side they face, and the sky's made-up normals light
@@ -9,12 +9,12 @@
 
 #include <cmath>
 
-#include "../../tools/data/data_common.cpp"
-#include "../../tools/data/scene_kit.cpp"
-#include "../../tools/data/shapes.cpp"
-#include "../../tools/data/textures.cpp"
 #include "scene/scene.h"
 #include "support/gl_context.h"
+#include "tools/data/data_common.h"
+#include "tools/data/scene_kit.h"
+#include "tools/data/shapes.h"
+#include "tools/data/textures.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// links: painterly
+// links: painterly sunmarrow_png
 // The painterly pass on a real GL context: the capture read-back, the upright backdrop
 // that never shows its black ring, the unwritten staging texels or the clear colour,
 // the frame painted into the window it is given (not the context's size), the brush
@@ -6,7 +6,6 @@
 // stage hands on. Writes one painted frame to painterly_frame.png in the build folder.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +22,7 @@
 
 #include "painterly/painterly.h"
 #include "support/gl_context.h"
+#include "tools/common/png_file.h"
 
 namespace {
 
@@ -136,26 +136,15 @@ Image readWindow(int width, int height) {
     return image;
 }
 
+// The window's rows come bottom-up from GL; the file wants the top row first.
 bool writePng(const Image& image, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
+    const std::size_t row = 3 * static_cast<std::size_t>(image.width);
+    std::vector<std::uint8_t> topDown(image.rgb.size());
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(&topDown[row * static_cast<std::size_t>(y)],
+                    &image.rgb[row * static_cast<std::size_t>(image.height - 1 - y)], row);
     }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = image.height - 1; y >= 0; --y) {
-        png_write_row(png, const_cast<png_bytep>(&image.rgb[3 * static_cast<std::size_t>(y) * image.width]));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return pngfile::write(path, topDown.data(), image.width, image.height, 3);
 }
 
 testing::AssertionResult near(Rgb got, Rgb want, int tolerance = 1) {

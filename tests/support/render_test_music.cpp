@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../../tools/data/data_common.cpp"
-#include "../../tools/data/music.cpp"
+#include "tools/data/music.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

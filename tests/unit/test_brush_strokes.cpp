@@ -1,4 +1,4 @@
-// links: painterly
+// links: painterly sunmarrow_reference
 // Brush strokes: the generator, the wobble clock, the worked strokes of a black frame at
 // phase 0, where strokes may lie and how large they are, colour and angle sampling, and
 // the fast planning against the step-by-step version.
@@ -21,7 +21,7 @@
 #include "painterly/brush_strokes.h"
 #include "painterly/orientation_field.h"
 #include "painterly/painterly.h"
-#include "painterly/reference_painterly.h"
+#include "support/reference/reference_painterly.h"
 
 namespace {
 

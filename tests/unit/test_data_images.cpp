@@ -1,4 +1,4 @@
-// links:
+// links: sunmarrow_datagen
 // The generated images: the atlas coordinate mapping, the brush's shape and clean edges,
 // and the caption texture's bands (text inside each band, nothing in shared rows,
 // margins or between bands).
@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "../../tools/data/brush.cpp"
-#include "../../tools/data/captions.cpp"
-#include "../../tools/data/data_common.cpp"
-#include "../../tools/data/textures.cpp"
+#include "tools/data/atlas.h"
+#include "tools/data/brush.h"
+#include "tools/data/captions.h"
+#include "tools/data/data_common.h"
+#include "tools/data/textures.h"
 
 namespace {
 

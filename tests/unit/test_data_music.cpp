@@ -1,10 +1,9 @@
-// links:
+// links: sunmarrow_datagen
 // The synthesised sound track: its length, its loudness (peak below full scale, every
 // section clearly audible), the silence of its ending, and the MP3 stream around it.
-// The generator is a program, not a library: its sources are compiled in here. The
-// track takes long to render, so a test run renders it once (render_test_music, named
-// by SUNMARROW_TEST_MUSIC) and every test process reads that; run by hand, the tests
-// render it themselves.
+// The track takes long to render, so a test run renders it once (render_test_music,
+// named by SUNMARROW_TEST_MUSIC) and every test process reads that; run by hand, the
+// tests render it themselves.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../../tools/data/data_common.cpp"
-#include "../../tools/data/music.cpp"
+#include "tools/data/data_common.h"
+#include "tools/data/music.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// links: scene
+// links: sunmarrow_datagen
 // The generated scenes, read back by the show's own loader: complete files of sensible
 // size with a camera, the same number of lights everywhere, texture coordinates that
 // stay inside one atlas tile after packing, cameras that move to the last frame the show
@@ -10,17 +10,12 @@
 #include <cmath>
 #include <map>
 
-#include "../../tools/data/data_common.cpp"
-#include "../../tools/data/scene_kit.cpp"
-#include "../../tools/data/scenes.cpp"
-#include "../../tools/data/scenes_bird.cpp"
-#include "../../tools/data/scenes_flowers.cpp"
-#include "../../tools/data/scenes_forest.cpp"
-#include "../../tools/data/scenes_intro.cpp"
-#include "../../tools/data/scenes_sky.cpp"
-#include "../../tools/data/shapes.cpp"
 #include "scene/byte_reader.h"
 #include "scene/scene.h"
+#include "tools/data/data_common.h"
+#include "tools/data/scene_kit.h"
+#include "tools/data/scenes.h"
+#include "tools/data/shapes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// links: painterly
+// links: painterly sunmarrow_reference
 // The orientation field: the sign-reconciling mean, the gradient's sign rule, one
 // smoothing pass's operand order, the final field of simple pictures, and the fast
 // code paths against the step-by-step version on many captures.
@@ -22,7 +22,7 @@
 #include "painterly/capture_file.h"
 #include "painterly/orientation_field.h"
 #include "painterly/painterly.h"
-#include "painterly/reference_painterly.h"
+#include "support/reference/reference_painterly.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-// links: media sound
+// links: media sound sunmarrow_datagen
 // The sound system: the decoder-to-callback ring, every failure code (with its text),
 // shutdown at awkward moments, and what really comes out of the device. The output
 // checks run on SDL's disk driver, which writes the mixed audio to a file: a tone made
 // here with libmp3lame must come out once, at the right length and pitch, only after
 // the channel is unpaused, at 44100 Hz whatever the file's own rate.
 #include <gtest/gtest.h>
-#include <lame/lame.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,38 +25,24 @@
 #include "platform/sound/sound_decoder.h"
 #include "platform/sound/sound_ring.h"
 
+#include "tools/data/mp3_encoder.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// An MP3 of a sine tone at half scale, with the encoder's tag frame in front so that
-// a gapless decoder drops the encoder's delay and padding.
+// An MP3 of a sine tone at half scale (the same on both channels), with the encoder's
+// tag frame in front so that a gapless decoder drops the encoder's delay and padding.
 std::vector<unsigned char> encodeTone(int rate, int channels, double hz, double seconds) {
-    lame_t lame = lame_init();
-    lame_set_in_samplerate(lame, rate);
-    lame_set_out_samplerate(lame, rate);
-    lame_set_num_channels(lame, channels);
-    lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_brate(lame, 128);
-    lame_set_quality(lame, 5);
-    lame_set_write_id3tag_automatic(lame, 0);
-    lame_set_bWriteVbrTag(lame, 1);
-    lame_init_params(lame);
     const int frames = static_cast<int>(std::lround(rate * seconds));
-    std::vector<short> left(static_cast<std::size_t>(frames));
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels));
     for (int i = 0; i < frames; ++i) {
-        left[static_cast<std::size_t>(i)] = static_cast<short>(std::lround(16384.0 * std::sin(2.0 * kPi * hz * i / rate)));
+        const auto s = static_cast<std::int16_t>(std::lround(16384.0 * std::sin(2.0 * kPi * hz * i / rate)));
+        samples.insert(samples.end(), static_cast<std::size_t>(channels), s);
     }
-    std::vector<unsigned char> mp3(static_cast<std::size_t>(frames) * 5 / 4 + 7200 + 16384);
-    int bytes = lame_encode_buffer(lame, left.data(), channels == 2 ? left.data() : nullptr, frames, mp3.data(),
-                                   static_cast<int>(mp3.size()));
-    bytes += lame_encode_flush(lame, mp3.data() + bytes, static_cast<int>(mp3.size()) - bytes);
-    mp3.resize(static_cast<std::size_t>(bytes));
-    unsigned char tag[8192];
-    const std::size_t tagBytes = lame_get_lametag_frame(lame, tag, sizeof tag);
-    for (std::size_t i = 0; i < tagBytes && i < mp3.size(); ++i) mp3[i] = tag[i];
-    lame_close(lame);
-    return mp3;
+    std::string error;
+    return datagen::encodeMp3(samples, rate, channels, 128, error);
 }
 
 class TempDir {

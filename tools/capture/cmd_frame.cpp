@@ -7,6 +7,7 @@
 #include "capture_commands.h"
 #include "framing.h"
 #include "headless.h"
+#include "tools/common/png_file.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int runFrame(int argc, char** argv) {
     capture::HeadlessShow show(framing.viewWidth, framing.viewHeight);
     if (!show.ok()) return 1;
     show.drawFrame(elapsed);
-    if (!capture::writePng(out, capture::placeInFrame(framing, show.readPixels()), width, height)) {
+    if (!pngfile::write(out, capture::placeInFrame(framing, show.readPixels()).data(), width, height, 3)) {
         std::fprintf(stderr, "frame: cannot write %s\n", out);
         return 1;
     }

@@ -29,6 +29,8 @@
 #include "platform/desktop/child_process.h"
 #include "platform/desktop/file_path.h"
 
+#include "tools/common/png_file.h"
+
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -277,7 +279,7 @@ int renderRange(const RangeOptions& o, bool toVideo) {
         } else {
             char name[64];
             std::snprintf(name, sizeof name, "/frame_%05ld.png", done);
-            ok = capture::writePng((std::string(o.dir) + name).c_str(), pixels, o.width, o.height);
+            ok = pngfile::write(std::string(o.dir) + name, pixels.data(), o.width, o.height, 3);
             if (!ok) std::fprintf(stderr, "\nframes: cannot write into %s\n", o.dir);
         }
         progress.update(done + 1);

@@ -1,7 +1,6 @@
 #include "headless.h"
 
 #include <GL/gl.h>
-#include <png.h>
 
 #include <chrono>
 #include <cmath>
@@ -98,28 +97,6 @@ bool parseSize(const char* text, int& width, int& height) {
     width = w;
     height = h;
     return true;
-}
-
-bool writePng(const char* path, const std::vector<std::uint8_t>& rgb, int width, int height) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<std::size_t>(y) * width * 3]));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
 }
 
 }  // namespace capture

@@ -47,7 +47,4 @@ private:
 // "640x480" → 640, 480; false for anything else or sizes outside 16..8192.
 bool parseSize(const char* text, int& width, int& height);
 
-// Writes RGB rows (top row first) as an 8-bit PNG; false on failure.
-bool writePng(const char* path, const std::vector<std::uint8_t>& rgb, int width, int height);
-
 }  // namespace capture

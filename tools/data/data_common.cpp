@@ -1,7 +1,5 @@
 #include "data_common.h"
 
-#include <png.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -112,30 +110,6 @@ bool writeFile(const std::string& path, const Bytes& bytes) {
         return false;
     }
     return true;
-}
-
-bool writePng(const std::string& path, const Image& image) {
-    if (image.channels != 1 && image.channels != 3) return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 image.channels == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < image.height; ++y) {
-        png_write_row(png, const_cast<png_bytep>(image.at(0, y)));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
 }
 
 }  // namespace datagen

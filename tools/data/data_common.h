@@ -68,7 +68,4 @@ struct Image {
 // Writes `bytes` to `path`; false (with a message on standard error) when it cannot.
 bool writeFile(const std::string& path, const Bytes& bytes);
 
-// Writes an image as PNG (8-bit, grey or RGB by its channel count), for previews.
-bool writePng(const std::string& path, const Image& image);
-
 }  // namespace datagen

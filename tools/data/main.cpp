@@ -14,6 +14,7 @@
 #include "music.h"
 #include "scenes.h"
 #include "textures.h"
+#include "tools/common/png_file.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ bool saveImage(const datagen::Image& image, const std::string& path, bool previe
         error = "cannot write " + path;
         return false;
     }
-    if (preview && !datagen::writePng(path + ".png", image)) {
+    if (preview && !pngfile::write(path + ".png", image.pixels.data(), image.width, image.height, image.channels)) {
         error = "cannot write " + path + ".png";
         return false;
     }

@@ -1,11 +1,10 @@
 #include "music.h"
 
-#include <lame/lame.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
+
+#include "mp3_encoder.h"
 
 namespace datagen {
 
@@ -45,8 +44,6 @@ std::uint32_t phaseStep(double frequency) {
 std::uint32_t phaseOffset(double radians) {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::llround(radians / kTwoPi * 4294967296.0)));
 }
-
-double midiFrequency(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
 
 // The mixing buses: the dry stereo sum and a stereo send into the reverb.
 struct Bus {
@@ -267,9 +264,6 @@ void arpeggio(Bus& bus, const Chord& chord, double start, double length, double 
     }
 }
 
-// The bell note that opens each section (the first one opens with the swell alone).
-constexpr int kSectionChimes[] = {0, 59, 67, 74, 67, 59};
-
 void chime(Bus& bus, double at, int note) {
     addFm(bus, at, note, 0.07f, 0.0f, 1.6, 1.4, 1.3, 0.7f);
     addFm(bus, at + 0.01, note + 7, 0.04f, 0.3f, 1.2, 3.5, 0.8, 0.7f);
@@ -393,6 +387,8 @@ void scoreMoon(Bus& bus, Random& random, double start, double end) {
 
 }  // namespace
 
+double midiFrequency(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
+
 Pcm renderMusic() {
     const auto frames = static_cast<std::size_t>(kMusicSeconds * kMusicRate);
     Bus bus(frames);
@@ -433,52 +429,7 @@ Pcm renderMusic() {
 }
 
 Bytes encodeMp3(const Pcm& pcm, std::string& error) {
-    lame_global_flags* lame = lame_init();
-    if (lame == nullptr) {
-        error = "LAME could not be initialised";
-        return {};
-    }
-    lame_set_in_samplerate(lame, pcm.sampleRate);
-    lame_set_out_samplerate(lame, pcm.sampleRate);
-    lame_set_num_channels(lame, 2);
-    lame_set_mode(lame, JOINT_STEREO);
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, 128);
-    lame_set_quality(lame, 5);
-    lame_set_bWriteVbrTag(lame, 1);
-    if (lame_init_params(lame) < 0) {
-        lame_close(lame);
-        error = "LAME rejected the encoder settings";
-        return {};
-    }
-
-    Bytes out;
-    constexpr int kChunk = 1152 * 16;
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(kChunk) * 5 / 4 + 7200);
-    const std::size_t frames = pcm.frames();
-    for (std::size_t at = 0; at < frames; at += kChunk) {
-        const int n = static_cast<int>(std::min<std::size_t>(kChunk, frames - at));
-        const int written = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm.samples.data() + 2 * at), n,
-                                                           buffer.data(), static_cast<int>(buffer.size()));
-        if (written < 0) {
-            lame_close(lame);
-            error = "LAME failed while encoding";
-            return {};
-        }
-        out.insert(out.end(), buffer.begin(), buffer.begin() + written);
-    }
-    const int flushed = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
-    if (flushed > 0) out.insert(out.end(), buffer.begin(), buffer.begin() + flushed);
-
-    // The first frame was written as a placeholder; now it can hold the real Info tag
-    // (length, encoder delay and padding).
-    std::vector<unsigned char> tag(8192);
-    const std::size_t tagSize = lame_get_lametag_frame(lame, tag.data(), tag.size());
-    if (tagSize > 0 && tagSize <= tag.size() && tagSize <= out.size()) {
-        std::memcpy(out.data(), tag.data(), tagSize);
-    }
-    lame_close(lame);
-    return out;
+    return encodeMp3(pcm.samples, pcm.sampleRate, 2, 128, error);
 }
 
 }  // namespace datagen

@@ -21,6 +21,12 @@ constexpr double kMusicSeconds = 204.0;
 constexpr double kSectionStarts[] = {0.0, 44.2, 76.6, 93.0, 121.68, 177.0};
 constexpr double kMusicEnd = 201.5;
 
+// The bell note that opens each section (the first one opens with the swell alone).
+constexpr int kSectionChimes[] = {0, 59, 67, 74, 67, 59};
+
+// Frequency in Hz of a MIDI note number (69 is A at 440 Hz).
+double midiFrequency(double note);
+
 struct Pcm {
     int sampleRate = kMusicRate;
     std::vector<std::int16_t> samples;  // interleaved left, right
@@ -30,8 +36,8 @@ struct Pcm {
 // The whole track, kMusicSeconds long, peak at -1 dBFS.
 Pcm renderMusic();
 
-// MP3 of `pcm` (stereo), with a LAME Info frame so players know its exact length.
-// Empty with `error` set when the encoder fails.
+// MP3 of `pcm` (stereo) at 128 kbit/s, by encodeMp3 of mp3_encoder.h: with a LAME Info
+// frame so players know its exact length. Empty with `error` set when the encoder fails.
 Bytes encodeMp3(const Pcm& pcm, std::string& error);
 
 }  // namespace datagen

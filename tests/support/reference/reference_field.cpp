@@ -2,7 +2,7 @@
 #include <utility>
 
 #include "painterly/orientation_field.h"
-#include "painterly/reference_painterly.h"
+#include "support/reference/reference_painterly.h"
 
 namespace painterly {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "painterly/brush_strokes.h"
-#include "painterly/reference_painterly.h"
+#include "support/reference/reference_painterly.h"
 
 namespace painterly {
 
