@@ -188,17 +188,28 @@ void emitStrokeQuad(const StrokeQuad& q) {
 
 void drawStroke(float a, float b, float z, float theta, float d) { emitStrokeQuad(strokeQuad(a, b, z, theta, d)); }
 
-void drawPlannedStrokes() {
-    const PainterlyState& s = painterlyState();
-    glBindTexture(GL_TEXTURE_2D, s.StrokeTexture);
-    for (const StrokeArgs& k : s.strokes) {
-        glColor4f(k.red, k.green, k.blue, 1.0f);
-        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
-    }
+void beginStrokePass() {
+    glBindTexture(GL_TEXTURE_2D, painterlyState().StrokeTexture);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void endStrokePass() {
     // What the caption pass and the next frame's scene expect.
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
+}
+
+void drawPlannedStrokes() {
+    beginStrokePass();
+    for (const StrokeArgs& k : painterlyState().strokes) {
+        glColor4f(k.red, k.green, k.blue, 1.0f);
+        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
+    }
+    endStrokePass();
 }
 
 void paintFrame(int width, int height, std::int32_t strokeClockMs) {

@@ -108,9 +108,17 @@ float strokePhaseFromClock(std::int32_t ms);
 // for the given StrokePhase (no GL). Bit-identical to referencePlanStrokes.
 void planStrokes(float phase);
 
-// Stage 3, GL part: draws the planned strokes with the brush, then switches texturing and
-// blending off and the depth test on.
+// Stage 3, GL part: beginStrokePass, the planned strokes, endStrokePass.
 void drawPlannedStrokes();
+
+// The stroke pass's GL state: the brush bound with texturing on, blending on with
+// (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) (the brush's alpha acts through it alone), the depth
+// test off. The strokes keep the drawing space and whole-window viewport of the backdrop.
+void beginStrokePass();
+
+// After the strokes: texturing and blending off, the depth test on (what the caption
+// pass and the next frame's scene pass expect); the brush stays bound.
+void endStrokePass();
 
 // One brush quad: centre (a, b), depth z, angle theta (radians), size d.
 void drawStroke(float a, float b, float z, float theta, float d);

@@ -70,6 +70,28 @@ const std::array<CaptionStrip, CaptionRowCount>& captions() {
 
 void setFrameProbe(void (*probe)(FrameStage)) { frameProbe = probe; }
 
+void clearFrame() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void beginScenePass() {
+    // Undo the caption pass's texture scaling of the previous frame.
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+
+    painterly::beginCapture();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void endScenePass() {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+}
+
 void beginCaptionPass() {
     // Texture rows counted from the top of the band, additive blending over the
     // finished picture, the whole window as the unit square.
@@ -135,32 +157,20 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     const float t = static_cast<float>(d);
     if (d > 200.0) requestQuit();
 
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearFrame();
 
     if (keys != nullptr && (keys[1] & 0x80) != 0) requestQuit();
     if (!state) return;  // no set-up yet: nothing to draw but the cleared window
     ShowState& s = *state;
     mark(FrameStage::started);
 
-    // Undo the caption pass's texture scaling of the previous frame.
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-
-    painterly::beginCapture();
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glColor3f(1.0f, 1.0f, 1.0f);
-
+    beginScenePass();
     const int row = sceneRowAt(t);
     if (row >= 0) {
         s.sceneTextures[row]->bind();
         s.scenes[row]->render(sceneFrameAt(row, t));
     }
-
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
+    endScenePass();
     mark(FrameStage::sceneDrawn);
 
     painterly::readCapture();
