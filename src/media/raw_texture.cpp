@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "media/read_error.h"
 #include "platform/file_path.h"
 
 namespace media {
@@ -49,7 +50,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFi
 
     std::FILE* file = open != nullptr ? open(path) : platform::openFile(path);
     if (file == nullptr) {
-        std::printf("Error reading file\n");
+        reportReadError();
         return;
     }
     std::size_t bytes = imageBytes(width_, height_, componentsOf(kind_));
@@ -66,7 +67,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFi
             (void)std::fread(pixels_.data(), 1, bytes, file);
             hasPixels_ = true;
         } catch (const std::bad_alloc&) {
-            std::printf("Error reading file\n");
+            reportReadError();
         }
     }
     std::fclose(file);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/read_error.h"
 #include "painterly/orientation_field.h"
 #include "platform/file_path.h"
 
@@ -34,7 +35,7 @@ void loadBrush(std::uint8_t* brush) {
         got = std::fread(brush, 1, BrushBytes, file);
         std::fclose(file);
     }
-    if (got < static_cast<std::size_t>(BrushBytes)) std::fputs("Error reading file\n", stdout);
+    if (got < static_cast<std::size_t>(BrushBytes)) media::reportReadError();
 }
 
 void setLinearRepeat() {

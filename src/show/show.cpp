@@ -9,6 +9,7 @@
 
 #include "media/music_stream.h"
 #include "media/raw_texture.h"
+#include "media/read_error.h"
 #include "painterly/painterly.h"
 #include "platform/file_path.h"
 #include "scene/scene.h"
@@ -139,7 +140,7 @@ bool initShow() {
             std::fclose(file);
         } else {
             // The scene stays empty and draws nothing; say why, as a texture would.
-            std::printf("Error reading file\n");
+            media::reportReadError();
         }
     }
 
