@@ -24,9 +24,9 @@ std::size_t imageBytes(std::int32_t width, std::int32_t height, int components) 
 }
 
 GLenum formatOf(int kind) {
-    switch (kind) {
-        case 0: return GL_RGB;
-        case 1: return GL_RGBA;
+    switch (static_cast<PixelKind>(kind)) {
+        case PixelKind::rgb: return GL_RGB;
+        case PixelKind::rgba: return GL_RGBA;
         default: return GL_LUMINANCE;
     }
 }
@@ -34,10 +34,10 @@ GLenum formatOf(int kind) {
 }  // namespace
 
 int RawTexture::componentsOf(int kind) {
-    switch (kind) {
-        case 0: return 3;
-        case 1: return 4;
-        case 2: return 1;
+    switch (static_cast<PixelKind>(kind)) {
+        case PixelKind::rgb: return 3;
+        case PixelKind::rgba: return 4;
+        case PixelKind::luminance: return 1;
         default: return 0;
     }
 }

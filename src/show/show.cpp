@@ -40,7 +40,7 @@ void (*frameProbe)(FrameStage) = nullptr;
 // reach GL after its context is gone.
 ShowState* state = nullptr;
 
-media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, int kind) {
+media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, media::PixelKind kind) {
     s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind, host.openFile));
     media::RawTexture* texture = s.textures.back().get();
     texture->upload();
@@ -123,7 +123,7 @@ bool initShow() {
     state = fresh;
     ShowState& s = *state;
 
-    s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, 2);
+    s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, media::PixelKind::luminance);
     s.captions = buildCaptions();
     glEnable(GL_TEXTURE_2D);
 
@@ -132,7 +132,8 @@ bool initShow() {
     const std::array<int, SceneRowCount> owners = textureOwners(sceneTable);
     for (int i = 0; i < SceneRowCount; ++i) {
         const ShowEntry& row = sceneTable[i];
-        s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, 0) : s.sceneTextures[owners[i]];
+        s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, media::PixelKind::rgb)
+                                            : s.sceneTextures[owners[i]];
 
         s.scenes[i] = std::make_unique<scene::Scene>();
         if (std::FILE* file = openDataFile(row.sceneFile)) {
