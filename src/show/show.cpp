@@ -12,6 +12,7 @@
 #include "media/read_error.h"
 #include "painterly/painterly.h"
 #include "platform/file_path.h"
+#include "platform/key_codes.h"
 #include "scene/scene.h"
 #include "show/caption_overlay.h"
 #include "show/show_tables.h"
@@ -161,7 +162,7 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
 
     clearFrame();
 
-    if (keys != nullptr && (keys[1] & 0x80) != 0) requestQuit();
+    if (keys != nullptr && (keys[platform::DIK_ESCAPE] & platform::keyDown) != 0) requestQuit();
     if (!state) return;  // no set-up yet: nothing to draw but the cleared window
     ShowState& s = *state;
     mark(FrameStage::started);
