@@ -28,9 +28,9 @@ namespace {
 struct ShowState {
     std::vector<std::unique_ptr<media::RawTexture>> textures;  // owns every texture
     media::RawTexture* captionTexture = nullptr;
-    std::array<media::RawTexture*, SceneRowCount> sceneTextures{};
-    std::array<std::unique_ptr<scene::Scene>, SceneRowCount> scenes;
-    std::array<CaptionStrip, CaptionRowCount> captions{};
+    std::array<media::RawTexture*, sceneRowCount> sceneTextures{};
+    std::array<std::unique_ptr<scene::Scene>, sceneRowCount> scenes;
+    std::array<CaptionStrip, captionRowCount> captions{};
     std::unique_ptr<media::MusicStream> music;
     ShowState* previous = nullptr;  // the state of an earlier set-up
 };
@@ -64,8 +64,8 @@ void mark(FrameStage stage) {
 
 void setShowHost(const ShowHost& h) { host = h; }
 
-const std::array<CaptionStrip, CaptionRowCount>& captions() {
-    static const std::array<CaptionStrip, CaptionRowCount> none{};
+const std::array<CaptionStrip, captionRowCount>& captions() {
+    static const std::array<CaptionStrip, captionRowCount> none{};
     return state ? state->captions : none;
 }
 
@@ -130,8 +130,8 @@ bool initShow() {
 
     // Rows that name their texture with the same text share one object, loaded where it
     // is first named; each row's texture is loaded before its scene.
-    const std::array<int, SceneRowCount> owners = textureOwners(sceneTable);
-    for (int i = 0; i < SceneRowCount; ++i) {
+    const std::array<int, sceneRowCount> owners = textureOwners(sceneTable);
+    for (int i = 0; i < sceneRowCount; ++i) {
         const ShowEntry& row = sceneTable[i];
         s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, media::PixelKind::rgb)
                                             : s.sceneTextures[owners[i]];

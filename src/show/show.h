@@ -85,6 +85,6 @@ void endScenePass();
 void beginCaptionPass();
 
 // The caption table as the set-up built it (all zero before set-up).
-const std::array<CaptionStrip, CaptionRowCount>& captions();
+const std::array<CaptionStrip, captionRowCount>& captions();
 
 }  // namespace show
