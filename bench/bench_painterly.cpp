@@ -18,15 +18,15 @@
 
 namespace {
 
-using painterly::CaptureHeight;
-using painterly::CaptureWidth;
+using painterly::captureHeight;
+using painterly::captureWidth;
 
 void paintSyntheticCapture() {
     std::uint8_t* c = painterly::painterlyState().CaptureImage;
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> grain(-6, 6);
-    for (int row = 0; row < CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) {
+    for (int row = 0; row < captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) {
             double r = 60 + row * 1.2, g = 90 + row * 1.0, b = 160 + row * 0.7;  // sky
             const double hill = 35 + 12 * std::sin(column * 0.06) + 6 * std::sin(column * 0.21);
             if (row < hill) {  // hills with a ramp towards the bottom
@@ -49,7 +49,7 @@ void paintSyntheticCapture() {
                     b = window ? 90 : 85;
                 }
             }
-            std::uint8_t* p = c + 3 * (row * CaptureWidth + column);
+            std::uint8_t* p = c + 3 * (row * captureWidth + column);
             p[0] = static_cast<std::uint8_t>(std::clamp(r + grain(rng), 0.0, 255.0));
             p[1] = static_cast<std::uint8_t>(std::clamp(g + grain(rng), 0.0, 255.0));
             p[2] = static_cast<std::uint8_t>(std::clamp(b + grain(rng), 0.0, 255.0));
@@ -82,17 +82,17 @@ void BM_FieldFast(benchmark::State& state) {
 }
 BENCHMARK(BM_FieldFast)
     ->ArgName("kernel")  // 0 best (as the show runs), 1 scalar, 2 SSE2, 3 AVX2
-    ->Arg(static_cast<int>(painterly::FieldKernel::Best))
-    ->Arg(static_cast<int>(painterly::FieldKernel::Scalar))
-    ->Arg(static_cast<int>(painterly::FieldKernel::Sse2))
-    ->Arg(static_cast<int>(painterly::FieldKernel::Avx2))
+    ->Arg(static_cast<int>(painterly::FieldKernel::best))
+    ->Arg(static_cast<int>(painterly::FieldKernel::scalar))
+    ->Arg(static_cast<int>(painterly::FieldKernel::sse2))
+    ->Arg(static_cast<int>(painterly::FieldKernel::avx2))
     ->Unit(benchmark::kMicrosecond);
 
 // Frames 40 ms apart, so every iteration wobbles differently.
 void BM_StrokesStepByStep(benchmark::State& state) {
     paintSyntheticCapture();
     painterly::computeOrientationField();
-    std::vector<painterly::StrokeArgs> out(painterly::StrokeCount);
+    std::vector<painterly::StrokeArgs> out(painterly::strokeCount);
     std::int32_t ms = 0;
     for (auto _ : state) {
         painterly::referencePlanStrokes(painterly::strokePhaseFromClock(ms), out.data());

@@ -17,9 +17,9 @@ const SoundApi realSoundApi = {
 
 const SoundApi* currentSoundApi = &realSoundApi;
 
-constexpr int kOutputDirectSound = FSOUND_OUTPUT_DSOUND;
-constexpr int kFirstDriver = 0;
-constexpr int kSoftwareChannels = 32;
+constexpr int outputDirectSound = FSOUND_OUTPUT_DSOUND;
+constexpr int firstDriver = 0;
+constexpr int softwareChannels = 32;
 
 }  // namespace
 
@@ -54,14 +54,14 @@ const char* soundErrorText(unsigned code) {
 
 MusicStream::MusicStream(const char* path, int mixRate, int streamFromFile)
     : api_(currentSoundApi), mixRate_(mixRate), streamFromFile_(streamFromFile) {
-    api_->setOutput(kOutputDirectSound);
-    api_->setDriver(kFirstDriver);
-    if (!api_->init(mixRate_, kSoftwareChannels, 0)) {
+    api_->setOutput(outputDirectSound);
+    api_->setDriver(firstDriver);
+    if (!api_->init(mixRate_, softwareChannels, 0)) {
         reportError();
         return;
     }
     if (streamFromFile_ != 0) {
-        stream_ = api_->streamOpenFile(path, kStreamFileMode, 0);
+        stream_ = api_->streamOpenFile(path, streamFileMode, 0);
         if (stream_ == nullptr) reportError();
         return;
     }
@@ -105,7 +105,7 @@ void MusicStream::openFromMemory(const char* path) {
         api_->close();
         return;
     }
-    stream_ = api_->streamOpenFile(fileImage_.data(), kStreamMemoryMode, static_cast<int>(fileImage_.size()));
+    stream_ = api_->streamOpenFile(fileImage_.data(), streamMemoryMode, static_cast<int>(fileImage_.size()));
 }
 
 MusicStream::~MusicStream() {

@@ -39,8 +39,8 @@ void setSoundApi(const SoundApi* api);
 const char* soundErrorText(unsigned code);
 
 // Open modes: play once from the file, or from the file's bytes held in memory.
-constexpr unsigned kStreamFileMode = FSOUND_LOOP_OFF | FSOUND_8BITS | FSOUND_MONO | FSOUND_MPEGACCURATE;
-constexpr unsigned kStreamMemoryMode = kStreamFileMode | FSOUND_LOADMEMORY;
+constexpr unsigned streamFileMode = FSOUND_LOOP_OFF | FSOUND_8BITS | FSOUND_MONO | FSOUND_MPEGACCURATE;
+constexpr unsigned streamMemoryMode = streamFileMode | FSOUND_LOADMEMORY;
 
 class MusicStream {
 public:

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "media/read_error.h"
 #include "platform/desktop/file_path.h"
 
 namespace media {
@@ -23,9 +24,9 @@ std::size_t imageBytes(std::int32_t width, std::int32_t height, int components) 
 }
 
 GLenum formatOf(int kind) {
-    switch (kind) {
-        case 0: return GL_RGB;
-        case 1: return GL_RGBA;
+    switch (static_cast<PixelKind>(kind)) {
+        case PixelKind::rgb: return GL_RGB;
+        case PixelKind::rgba: return GL_RGBA;
         default: return GL_LUMINANCE;
     }
 }
@@ -33,10 +34,10 @@ GLenum formatOf(int kind) {
 }  // namespace
 
 int RawTexture::componentsOf(int kind) {
-    switch (kind) {
-        case 0: return 3;
-        case 1: return 4;
-        case 2: return 1;
+    switch (static_cast<PixelKind>(kind)) {
+        case PixelKind::rgb: return 3;
+        case PixelKind::rgba: return 4;
+        case PixelKind::luminance: return 1;
         default: return 0;
     }
 }
@@ -49,7 +50,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFi
 
     std::FILE* file = open != nullptr ? open(path) : platform::openFile(path);
     if (file == nullptr) {
-        std::printf("Error reading file\n");
+        reportReadError();
         return;
     }
     std::size_t bytes = imageBytes(width_, height_, componentsOf(kind_));
@@ -66,7 +67,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFi
             (void)std::fread(pixels_.data(), 1, bytes, file);
             hasPixels_ = true;
         } catch (const std::bad_alloc&) {
-            std::printf("Error reading file\n");
+            reportReadError();
         }
     }
     std::fclose(file);

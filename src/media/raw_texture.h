@@ -1,7 +1,8 @@
 // Headerless raw images turned into GL textures. A file holds width × height pixels,
 // row after row with no padding; its first row is the texture's row at t = 0. Pixel
-// kinds: 0 = RGB (3 bytes), 1 = RGBA (4 bytes), 2 = luminance (1 byte), unsigned 8-bit
-// components. Width, height and kind come from the caller; the file has no header.
+// kinds (PixelKind): 0 = RGB (3 bytes), 1 = RGBA (4 bytes), 2 = luminance (1 byte),
+// unsigned 8-bit components. Width, height and kind come from the caller; the file has
+// no header.
 // Construction, upload and bind need the GL context current on the calling thread.
 #pragma once
 
@@ -10,6 +11,14 @@
 #include <vector>
 
 namespace media {
+
+// The pixel kinds by their numbers; a texture stores its kind as that 32-bit number, so
+// that a kind outside these three can be given (and gets no pixels).
+enum class PixelKind : std::int32_t {
+    rgb = 0,        // 3 bytes: red, green, blue
+    rgba = 1,       // 4 bytes: red, green, blue, alpha
+    luminance = 2,  // 1 byte: grey level
+};
 
 class RawTexture {
 public:
@@ -23,6 +32,8 @@ public:
     // count past 2^31 - 1 (those print nothing). A short file's missing bytes are zero;
     // extra bytes are ignored. `open` opens the file (unset: platform::openFile).
     RawTexture(const char* path, int width, int height, int kind, OpenFile open = nullptr);
+    RawTexture(const char* path, int width, int height, PixelKind kind, OpenFile open = nullptr)
+        : RawTexture(path, width, height, static_cast<std::int32_t>(kind), open) {}
     // Deletes the texture name (the context that made it must be current).
     ~RawTexture();
     RawTexture(const RawTexture&) = delete;

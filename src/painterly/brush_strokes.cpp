@@ -17,19 +17,19 @@ void makeStrokeLayout(std::uint32_t seed, StrokeLayout& layout) {
     random.seed(seed);
     float x = 0.0f;
     float y = 0.0f;
-    for (int i = 0; i < StrokeCount; ++i) {
+    for (int i = 0; i < strokeCount; ++i) {
         float rho = 0.0f;
         bool sampled = false;
         for (;;) {
             // u in double; rho, x and y stored as floats; the sine of y takes y before
             // its rounding, the sine of x the stored float.
-            const double u = random.draw() * UnitPerDraw;
+            const double u = random.draw() * unitPerDraw;
             if (u <= rho) break;
-            x = static_cast<float>(random.draw() * ColumnPerDraw + 1.0);
-            const double yExact = random.draw() * RowPerDraw + 1.0;
+            x = static_cast<float>(random.draw() * columnPerDraw + 1.0);
+            const double yExact = random.draw() * rowPerDraw + 1.0;
             y = static_cast<float>(yExact);
-            rho = static_cast<float>(std::sin(yExact * RowToRadians) *
-                                         std::sin(static_cast<double>(x) * ColumnToRadians) +
+            rho = static_cast<float>(std::sin(yExact * rowToRadians) *
+                                         std::sin(static_cast<double>(x) * columnToRadians) +
                                      0.1);
             sampled = true;
         }
@@ -60,15 +60,15 @@ struct ArcTangentTable {
 };
 const ArcTangentTable arcTangents;
 
-constexpr double Pi = 3.141592653589793;
-constexpr double HalfPi = 1.5707963267948966;
+constexpr double pi = 3.141592653589793;
+constexpr double halfPi = 1.5707963267948966;
 
 // Error budget of the fast angle (absolute, radians). Its own error stays below 1.5e-15:
 // the numerator num - c·den loses at most 2^-53·c·den, the denominator and the quotient
 // one rounding each, the table entry and the three quadrant steps one ulp each (at most
 // 4.5e-16); the series' truncation after r^7 is below 1e-19 for |r| <= 1/100. The C
 // library's atan2 is within an ulp (4.5e-16).
-constexpr double AngleDoubt = 2e-14;
+constexpr double angleDoubt = 2e-14;
 
 inline float fastAtan2Float(double y, double x) {
     const double ax = std::fabs(x);
@@ -86,12 +86,12 @@ inline float fastAtan2Float(double y, double x) {
     const double r2 = r * r;
     const double series = r + r * r2 * (-1.0 / 3.0 + r2 * (1.0 / 5.0 - r2 * (1.0 / 7.0)));
     double angle = arcTangents.value[k] + series;
-    if (steep) angle = HalfPi - angle;
-    if (x < 0.0) angle = Pi - angle;
+    if (steep) angle = halfPi - angle;
+    if (x < 0.0) angle = pi - angle;
     // Rounding is monotonic: when both ends of the doubt interval round to the same
     // float, so do the true angle and the library's.
     const float rounded = static_cast<float>(angle);
-    if (static_cast<float>(angle - AngleDoubt) == rounded && static_cast<float>(angle + AngleDoubt) == rounded) {
+    if (static_cast<float>(angle - angleDoubt) == rounded && static_cast<float>(angle + angleDoubt) == rounded) {
         return std::signbit(y) ? -rounded : rounded;
     }
     return static_cast<float>(std::atan2(y, x));
@@ -111,25 +111,25 @@ void planStrokes(const StrokeLayout& layout, float phase, StrokeArgs* out) {
     const std::uint8_t* rgb = s.CaptureImage;
     const std::int32_t* fieldX = s.FieldX;
     const std::int32_t* fieldY = s.FieldY;
-    constexpr int W = CaptureWidth;
+    constexpr int width = captureWidth;
 
     // Strokes go in blocks, each in three sweeps: the wobble's sines, then the samples
     // (plain arithmetic and loads that the processor can overlap from stroke to stroke
     // when no library call sits between them), then the angles.
-    constexpr int Block = 100;
-    static_assert(StrokeCount % Block == 0);
-    double sine[Block], cosine[Block], vx[Block], vy[Block];
+    constexpr int block = 100;
+    static_assert(strokeCount % block == 0);
+    double sine[block], cosine[block], vx[block], vy[block];
 
     float x = 0.0f;
     float y = 0.0f;
-    for (int first = 0; first < StrokeCount; first += Block) {
-        for (int j = 0; j < Block; ++j) {
+    for (int first = 0; first < strokeCount; first += block) {
+        for (int j = 0; j < block; ++j) {
             // One turn around the sampled spot every 2π/5 seconds, set off by the index.
             const float w = static_cast<float>(first + j) + phase;
             sine[j] = std::sin(static_cast<double>(w));
             cosine[j] = std::cos(static_cast<double>(w));
         }
-        for (int j = 0; j < Block; ++j) {
+        for (int j = 0; j < block; ++j) {
             const int i = first + j;
             if (layout.sampled[i]) {
                 x = layout.x[i];
@@ -144,22 +144,22 @@ void planStrokes(const StrokeLayout& layout, float phase, StrokeArgs* out) {
             const int yi = static_cast<int>(y);
             const double fx = x - static_cast<float>(xi);
             const double fy = y - static_cast<float>(yi);
-            const int n = yi * W + xi;  // columns xi, xi + 1 <= 159; rows yi, yi + 1 <= 119
+            const int n = yi * width + xi;  // columns xi, xi + 1 <= 159; rows yi, yi + 1 <= 119
             const std::uint8_t* c0 = rgb + 3 * n;
-            const std::uint8_t* c1 = c0 + 3 * W;
+            const std::uint8_t* c1 = c0 + 3 * width;
 
             StrokeArgs& k = out[i];
-            k.red = static_cast<float>(bilinear(fx, fy, c0[0], c0[3], c1[0], c1[3]) * ChannelScale);
-            k.green = static_cast<float>(bilinear(fx, fy, c0[1], c0[4], c1[1], c1[4]) * ChannelScale);
-            k.blue = static_cast<float>(bilinear(fx, fy, c0[2], c0[5], c1[2], c1[5]) * ChannelScale);
-            vx[j] = bilinear(fx, fy, fieldX[n], fieldX[n + 1], fieldX[n + W], fieldX[n + W + 1]);
-            vy[j] = bilinear(fx, fy, fieldY[n], fieldY[n + 1], fieldY[n + W], fieldY[n + W + 1]);
+            k.red = static_cast<float>(bilinear(fx, fy, c0[0], c0[3], c1[0], c1[3]) * channelScale);
+            k.green = static_cast<float>(bilinear(fx, fy, c0[1], c0[4], c1[1], c1[4]) * channelScale);
+            k.blue = static_cast<float>(bilinear(fx, fy, c0[2], c0[5], c1[2], c1[5]) * channelScale);
+            vx[j] = bilinear(fx, fy, fieldX[n], fieldX[n + 1], fieldX[n + width], fieldX[n + width + 1]);
+            vy[j] = bilinear(fx, fy, fieldY[n], fieldY[n + 1], fieldY[n + width], fieldY[n + width + 1]);
             k.x = static_cast<float>((x + 0.5) * 4.0);
             k.y = static_cast<float>(479.0 - (y + 0.5) * 4.0);
             k.size = layout.size[i];
             k.depth = -k.size;
         }
-        for (int j = 0; j < Block; ++j) out[first + j].angle = fastAtan2Float(-vy[j], vx[j]);
+        for (int j = 0; j < block; ++j) out[first + j].angle = fastAtan2Float(-vy[j], vx[j]);
     }
 }
 

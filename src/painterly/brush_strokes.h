@@ -26,21 +26,21 @@ private:
 };
 
 // Float constants of the sampling, written as the double values that the products use.
-inline constexpr double UnitPerDraw = 3.0518509447574615e-05;     // float nearest 1/32767
-inline constexpr double ColumnPerDraw = 0.004821924492716789;     // float nearest 158/32767
-inline constexpr double RowPerDraw = 0.00357066560536623;         // float nearest 117/32767
-inline constexpr double RowToRadians = 0.026179916666666664;      // 3.14159 × (1/120)
-inline constexpr double ColumnToRadians = 0.0196349375;           // 3.14159 × (1/160)
-inline constexpr double ChannelScale = 0.003921568859368563;      // float nearest 1/255
+inline constexpr double unitPerDraw = 3.0518509447574615e-05;     // float nearest 1/32767
+inline constexpr double columnPerDraw = 0.004821924492716789;     // float nearest 158/32767
+inline constexpr double rowPerDraw = 0.00357066560536623;         // float nearest 117/32767
+inline constexpr double rowToRadians = 0.026179916666666664;      // 3.14159 × (1/120)
+inline constexpr double columnToRadians = 0.0196349375;           // 3.14159 × (1/160)
+inline constexpr double channelScale = 0.003921568859368563;      // float nearest 1/255
 
 // The frame-invariant part of the strokes for one seed: each stroke's sampled position,
 // its size, and whether it drew a candidate at all (a stroke whose first test value is 0
 // draws none and keeps the position the previous stroke left after its wobble).
 struct StrokeLayout {
-    float x[StrokeCount];
-    float y[StrokeCount];
-    float size[StrokeCount];
-    bool sampled[StrokeCount];
+    float x[strokeCount];
+    float y[strokeCount];
+    float size[strokeCount];
+    bool sampled[strokeCount];
 };
 
 // Runs the sampling for `seed` once.

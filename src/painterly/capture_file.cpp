@@ -16,7 +16,7 @@ bool loadCaptureFile(const char* path, std::uint8_t* capture, std::string& why) 
         why = std::string("cannot open ") + (path != nullptr ? path : "") + ": " + platform::openFailureText(failure);
         return false;
     }
-    std::vector<std::uint8_t> bytes(CaptureBytes + 1);
+    std::vector<std::uint8_t> bytes(captureBytes + 1);
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
@@ -24,12 +24,12 @@ bool loadCaptureFile(const char* path, std::uint8_t* capture, std::string& why) 
         why = std::string("cannot read ") + path;
         return false;
     }
-    if (got != static_cast<std::size_t>(CaptureBytes)) {
+    if (got != static_cast<std::size_t>(captureBytes)) {
         why = std::string(path) + (got < bytes.size() ? " holds " + std::to_string(got) + " bytes" : " is longer") +
-              "; a capture is exactly " + std::to_string(CaptureBytes) + " bytes (160 x 120 RGB)";
+              "; a capture is exactly " + std::to_string(captureBytes) + " bytes (160 x 120 RGB)";
         return false;
     }
-    std::memcpy(capture, bytes.data(), CaptureBytes);
+    std::memcpy(capture, bytes.data(), captureBytes);
     return true;
 }
 

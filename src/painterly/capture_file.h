@@ -7,7 +7,7 @@
 
 namespace painterly {
 
-// Reads the file at the host path `path` into `capture` (CaptureBytes bytes). On failure
+// Reads the file at the host path `path` into `capture` (captureBytes bytes). On failure
 // returns false with a one-line reason in `why` and leaves `capture` unchanged; a file of
 // any other length than 57,600 bytes is refused, and so is anything that is not a
 // regular file (opening never waits, reading stops one byte past a capture's length).

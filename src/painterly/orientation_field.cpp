@@ -18,32 +18,32 @@ namespace painterly {
 
 namespace {
 
-constexpr int W = CaptureWidth;
-static_assert(2 * FieldLimit <= 32767, "pair sums must fit 16 bits");
+constexpr int width = captureWidth;
+static_assert(2 * fieldLimit <= 32767, "pair sums must fit 16 bits");
 
 // A pass computes whole rows 1..118, border columns included: their values are garbage
 // (the left and right neighbours wrap to the adjacent rows) and are zeroed after the
-// pass. Every read stays within the plane: n - W >= 0 and n + W + 7 < 19,200.
-constexpr int FirstPixel = W;
-constexpr int EndPixel = (CaptureHeight - 1) * W;
-static_assert((EndPixel - FirstPixel) % 8 == 0, "whole vectors of 8 pixels");
+// pass. Every read stays within the plane: n - width >= 0 and n + width + 7 < 19,200.
+constexpr int firstPixel = width;
+constexpr int endPixel = (captureHeight - 1) * width;
+static_assert((endPixel - firstPixel) % 8 == 0, "whole vectors of 8 pixels");
 
 void extractRed(const std::uint8_t* rgb, std::uint8_t* red) {
-    for (int i = 0; i < CapturePixels; ++i) red[i] = rgb[3 * i];
+    for (int i = 0; i < capturePixels; ++i) red[i] = rgb[3 * i];
 }
 
 // Gradient ×4 of the intensity with its sign rule, zero borders.
 void gradientPairs(const std::uint8_t* intensity, std::int16_t* pairs) {
-    std::memset(pairs, 0, sizeof(std::int16_t) * 2 * W);
-    std::memset(pairs + 2 * EndPixel, 0, sizeof(std::int16_t) * 2 * W);
-    for (int row = 1; row < CaptureHeight - 1; ++row) {
-        const std::uint8_t* in = intensity + row * W;
-        std::int16_t* out = pairs + 2 * row * W;
+    std::memset(pairs, 0, sizeof(std::int16_t) * 2 * width);
+    std::memset(pairs + 2 * endPixel, 0, sizeof(std::int16_t) * 2 * width);
+    for (int row = 1; row < captureHeight - 1; ++row) {
+        const std::uint8_t* in = intensity + row * width;
+        std::int16_t* out = pairs + 2 * row * width;
         out[0] = out[1] = 0;
-        out[2 * (W - 1)] = out[2 * (W - 1) + 1] = 0;
-        for (int column = 1; column < W - 1; ++column) {
+        out[2 * (width - 1)] = out[2 * (width - 1) + 1] = 0;
+        for (int column = 1; column < width - 1; ++column) {
             std::int32_t gx = (in[column + 1] - in[column - 1]) * 4;
-            std::int32_t gy = (in[column + W] - in[column - W]) * 4;
+            std::int32_t gy = (in[column + width] - in[column - width]) * 4;
             const std::int32_t flip = (gx - gy) >> 31;  // all ones when gx - gy < 0
             gx = (gx ^ flip) - flip;
             gy = (gy ^ flip) - flip;
@@ -54,18 +54,18 @@ void gradientPairs(const std::uint8_t* intensity, std::int16_t* pairs) {
 }
 
 void zeroBorderColumns(std::int16_t* pairs) {
-    for (int row = 1; row < CaptureHeight - 1; ++row) {
-        std::int16_t* out = pairs + 2 * row * W;
+    for (int row = 1; row < captureHeight - 1; ++row) {
+        std::int16_t* out = pairs + 2 * row * width;
         out[0] = out[1] = 0;
-        out[2 * (W - 1)] = out[2 * (W - 1) + 1] = 0;
+        out[2 * (width - 1)] = out[2 * (width - 1) + 1] = 0;
     }
 }
 
 void smoothScalar(const std::int16_t* src, std::int16_t* dst) {
     const auto v = [src](int k) { return FieldVector{src[2 * k], src[2 * k + 1]}; };
-    for (int n = FirstPixel; n < EndPixel; ++n) {
+    for (int n = firstPixel; n < endPixel; ++n) {
         const FieldVector h = orientedMean(v(n - 1), v(n + 1));
-        const FieldVector u = orientedMean(v(n - W), v(n + W));
+        const FieldVector u = orientedMean(v(n - width), v(n + width));
         const FieldVector r = orientedMean(orientedMean(h, u), v(n));
         dst[2 * n] = static_cast<std::int16_t>(r.x);
         dst[2 * n + 1] = static_cast<std::int16_t>(r.y);
@@ -82,13 +82,13 @@ inline __m128i orientedMean4(__m128i p, __m128i q) {
 }
 
 void smoothSse2(const std::int16_t* src, std::int16_t* dst) {
-    for (int n = FirstPixel; n < EndPixel; n += 4) {
+    for (int n = firstPixel; n < endPixel; n += 4) {
         const std::int16_t* v = src + 2 * n;
         const auto load = [](const std::int16_t* at) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         };
         const __m128i h = orientedMean4(load(v - 2), load(v + 2));
-        const __m128i u = orientedMean4(load(v - 2 * W), load(v + 2 * W));
+        const __m128i u = orientedMean4(load(v - 2 * width), load(v + 2 * width));
         const __m128i r = orientedMean4(orientedMean4(h, u), load(v));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n), r);
     }
@@ -108,10 +108,10 @@ PAINTERLY_AVX2 inline __m256i load8(const std::int16_t* at) {
 }
 
 PAINTERLY_AVX2 void smoothAvx2(const std::int16_t* src, std::int16_t* dst) {
-    for (int n = FirstPixel; n < EndPixel; n += 8) {
+    for (int n = firstPixel; n < endPixel; n += 8) {
         const std::int16_t* v = src + 2 * n;
         const __m256i h = orientedMean8(load8(v - 2), load8(v + 2));
-        const __m256i u = orientedMean8(load8(v - 2 * W), load8(v + 2 * W));
+        const __m256i u = orientedMean8(load8(v - 2 * width), load8(v + 2 * width));
         const __m256i r = orientedMean8(orientedMean8(h, u), load8(v));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * n), r);
     }
@@ -122,7 +122,7 @@ __attribute__((target("ssse3"))) void extractRedSsse3(const std::uint8_t* rgb, s
     const __m128i from0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const __m128i from1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
     const __m128i from2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
-    for (int i = 0; i < CapturePixels; i += 16) {
+    for (int i = 0; i < capturePixels; i += 16) {
         const std::uint8_t* p = rgb + 3 * i;
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -137,16 +137,16 @@ __attribute__((target("ssse3"))) void extractRedSsse3(const std::uint8_t* rgb, s
 // the neighbouring rows at the ends, always inside the plane); the border columns are
 // zeroed afterwards. gx - gy lies within -2040..2040, so its sign fits 16 bits.
 void gradientPairsSse2(const std::uint8_t* intensity, std::int16_t* pairs) {
-    std::memset(pairs, 0, sizeof(std::int16_t) * 2 * W);
-    std::memset(pairs + 2 * EndPixel, 0, sizeof(std::int16_t) * 2 * W);
+    std::memset(pairs, 0, sizeof(std::int16_t) * 2 * width);
+    std::memset(pairs + 2 * endPixel, 0, sizeof(std::int16_t) * 2 * width);
     const __m128i zero = _mm_setzero_si128();
     const auto widen = [zero](const std::uint8_t* at) {
         return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)), zero);
     };
-    for (int n = FirstPixel; n < EndPixel; n += 8) {
+    for (int n = firstPixel; n < endPixel; n += 8) {
         const std::uint8_t* in = intensity + n;
         __m128i gx = _mm_slli_epi16(_mm_sub_epi16(widen(in + 1), widen(in - 1)), 2);
-        __m128i gy = _mm_slli_epi16(_mm_sub_epi16(widen(in + W), widen(in - W)), 2);
+        __m128i gy = _mm_slli_epi16(_mm_sub_epi16(widen(in + width), widen(in - width)), 2);
         const __m128i flip = _mm_srai_epi16(_mm_sub_epi16(gx, gy), 15);
         gx = _mm_sub_epi16(_mm_xor_si128(gx, flip), flip);
         gy = _mm_sub_epi16(_mm_xor_si128(gy, flip), flip);
@@ -157,7 +157,7 @@ void gradientPairsSse2(const std::uint8_t* intensity, std::int16_t* pairs) {
 }
 
 void splitPairsSse2(const std::int16_t* pairs, std::int32_t* x, std::int32_t* y) {
-    for (int n = 0; n < CapturePixels; n += 4) {
+    for (int n = 0; n < capturePixels; n += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pairs + 2 * n));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(x + n), _mm_srai_epi32(_mm_slli_epi32(v, 16), 16));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(y + n), _mm_srai_epi32(v, 16));
@@ -179,20 +179,20 @@ using SmoothPass = void (*)(const std::int16_t*, std::int16_t*);
 
 SmoothPass passFor(FieldKernel kernel) {
     switch (kernel) {
-        case FieldKernel::Scalar:
+        case FieldKernel::scalar:
             return smoothScalar;
 #ifdef PAINTERLY_X86
-        case FieldKernel::Sse2:
+        case FieldKernel::sse2:
             return smoothSse2;
-        case FieldKernel::Avx2:
+        case FieldKernel::avx2:
             return hasAvx2() ? smoothAvx2 : nullptr;
-        case FieldKernel::Best:
+        case FieldKernel::best:
             return hasAvx2() ? smoothAvx2 : smoothSse2;
 #else
-        case FieldKernel::Sse2:
-        case FieldKernel::Avx2:
+        case FieldKernel::sse2:
+        case FieldKernel::avx2:
             return nullptr;
-        case FieldKernel::Best:
+        case FieldKernel::best:
             return smoothScalar;
 #endif
     }
@@ -200,7 +200,7 @@ SmoothPass passFor(FieldKernel kernel) {
 }
 
 void splitPairs(const std::int16_t* pairs, std::int32_t* x, std::int32_t* y) {
-    for (int n = 0; n < CapturePixels; ++n) {
+    for (int n = 0; n < capturePixels; ++n) {
         x[n] = pairs[2 * n];
         y[n] = pairs[2 * n + 1];
     }
@@ -241,14 +241,14 @@ void splitStage(bool vector, const std::int16_t* pairs, std::int32_t* x, std::in
 bool computeOrientationFieldWith(FieldKernel kernel) {
     const SmoothPass pass = passFor(kernel);
     if (pass == nullptr) return false;
-    const bool vector = kernel != FieldKernel::Scalar;
+    const bool vector = kernel != FieldKernel::scalar;
     PainterlyState& s = painterlyState();
     std::int16_t* current = s.fieldPairs[0];
     std::int16_t* next = s.fieldPairs[1];
     gradientStage(vector, s, current);
-    std::memcpy(next, current, sizeof(std::int16_t) * 2 * W);  // zero border rows
-    std::memcpy(next + 2 * EndPixel, current + 2 * EndPixel, sizeof(std::int16_t) * 2 * W);
-    for (int p = 0; p < SmoothingPasses; ++p) {
+    std::memcpy(next, current, sizeof(std::int16_t) * 2 * width);  // zero border rows
+    std::memcpy(next + 2 * endPixel, current + 2 * endPixel, sizeof(std::int16_t) * 2 * width);
+    for (int p = 0; p < smoothingPasses; ++p) {
         pass(current, next);
         zeroBorderColumns(next);
         std::swap(current, next);
@@ -263,6 +263,6 @@ bool computeOrientationFieldWith(FieldKernel kernel) {
     return true;
 }
 
-void computeOrientationField() { computeOrientationFieldWith(FieldKernel::Best); }
+void computeOrientationField() { computeOrientationFieldWith(FieldKernel::best); }
 
 }  // namespace painterly

@@ -9,8 +9,8 @@
 
 namespace painterly {
 
-inline constexpr int SmoothingPasses = 15;
-inline constexpr int FieldLimit = 1020;  // |component| never exceeds this
+inline constexpr int smoothingPasses = 15;
+inline constexpr int fieldLimit = 1020;  // |component| never exceeds this
 
 struct FieldVector {
     std::int32_t x;
@@ -31,7 +31,7 @@ constexpr FieldVector orientedMean(FieldVector p, FieldVector q) {
 namespace painterly {
 
 // The smoothing code paths of computeOrientationField; all give the same planes.
-enum class FieldKernel { Best, Scalar, Sse2, Avx2 };
+enum class FieldKernel { best, scalar, sse2, avx2 };
 
 // computeOrientationField on one code path; false (and nothing done) when this processor
 // or build lacks it.

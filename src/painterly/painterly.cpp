@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/read_error.h"
 #include "painterly/orientation_field.h"
 #include "platform/desktop/file_path.h"
 
@@ -14,8 +15,8 @@ namespace painterly {
 
 namespace {
 
-constexpr int DrawingWidth = 640;   // the top-down drawing space every window shows
-constexpr int DrawingHeight = 480;
+constexpr int drawingWidth = 640;   // the top-down drawing space every window shows
+constexpr int drawingHeight = 480;
 
 PainterlyState& stateInstance() {
     static PainterlyState state;
@@ -28,13 +29,13 @@ PainterlyState& stateInstance() {
 // Reads the brush's 4096 alpha bytes. Bytes the file does not hold stay 0, so a missing
 // or short file gives a (partly) transparent brush rather than undefined texels.
 void loadBrush(std::uint8_t* brush) {
-    std::memset(brush, 0, BrushBytes);
+    std::memset(brush, 0, brushBytes);
     std::size_t got = 0;
-    if (std::FILE* file = platform::openFile(BrushPath)) {
-        got = std::fread(brush, 1, BrushBytes, file);
+    if (std::FILE* file = platform::openFile(brushPath)) {
+        got = std::fread(brush, 1, brushBytes, file);
         std::fclose(file);
     }
-    if (got < static_cast<std::size_t>(BrushBytes)) std::fputs("Error reading file\n", stdout);
+    if (got < static_cast<std::size_t>(brushBytes)) media::reportReadError();
 }
 
 void setLinearRepeat() {
@@ -49,34 +50,34 @@ void setLinearRepeat() {
 // blackens that block's outermost ring. The quad's texture coordinates keep every filter
 // tap inside texels 1..158 × 1..118, so neither the ring nor the unwritten rest shows.
 void fillStaging(PainterlyState& s) {
-    const int rowBytes = CaptureWidth * 3;
+    const int rowBytes = captureWidth * 3;
     const int stagingRowBytes = s.StagingWidth * 3;
-    for (int r = 0; r < CaptureHeight; ++r) {
+    for (int r = 0; r < captureHeight; ++r) {
         std::memcpy(s.BackdropStaging + r * stagingRowBytes, s.CaptureImage + r * rowBytes, rowBytes);
     }
-    std::uint8_t* top = s.BackdropStaging + (CaptureHeight - 1) * stagingRowBytes;
+    std::uint8_t* top = s.BackdropStaging + (captureHeight - 1) * stagingRowBytes;
     std::memset(s.BackdropStaging, 0, rowBytes);
     std::memset(top, 0, rowBytes);
-    for (int r = 0; r < CaptureHeight; ++r) {
+    for (int r = 0; r < captureHeight; ++r) {
         std::uint8_t* row = s.BackdropStaging + r * stagingRowBytes;
         std::memset(row, 0, 3);
-        std::memset(row + (CaptureWidth - 1) * 3, 0, 3);
+        std::memset(row + (captureWidth - 1) * 3, 0, 3);
     }
 }
 
 }  // namespace
 
 PainterlyState::PainterlyState()
-    : CaptureImage(new std::uint8_t[CaptureBytes]()),
-      IntensityPlane(new std::uint8_t[CapturePixels]()),
-      FieldX(new std::int32_t[CapturePixels]()),
-      FieldY(new std::int32_t[CapturePixels]()),
-      NextFieldX(new std::int32_t[CapturePixels]()),
-      NextFieldY(new std::int32_t[CapturePixels]()),
+    : CaptureImage(new std::uint8_t[captureBytes]()),
+      IntensityPlane(new std::uint8_t[capturePixels]()),
+      FieldX(new std::int32_t[capturePixels]()),
+      FieldY(new std::int32_t[capturePixels]()),
+      NextFieldX(new std::int32_t[capturePixels]()),
+      NextFieldY(new std::int32_t[capturePixels]()),
       brush{},
       strokes{} {
-    fieldPairs[0] = new std::int16_t[CapturePixels * 2]();
-    fieldPairs[1] = new std::int16_t[CapturePixels * 2]();
+    fieldPairs[0] = new std::int16_t[capturePixels * 2]();
+    fieldPairs[1] = new std::int16_t[capturePixels * 2]();
 }
 
 PainterlyState& painterlyState() { return stateInstance(); }
@@ -91,11 +92,11 @@ void initPainterly() {
     loadBrush(s.brush);
     glBindTexture(GL_TEXTURE_2D, s.StrokeTexture);
     setLinearRepeat();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, BrushWidth, BrushHeight, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, brushWidth, brushHeight, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
                  s.brush);
 
-    while (s.StagingWidth < CaptureWidth) s.StagingWidth *= 2;
-    while (s.StagingHeight < CaptureHeight) s.StagingHeight *= 2;
+    while (s.StagingWidth < captureWidth) s.StagingWidth *= 2;
+    while (s.StagingHeight < captureHeight) s.StagingHeight *= 2;
     // A later cycle (new GL context) keeps the staging image: its size cannot change.
     if (s.BackdropStaging == nullptr) {
         s.BackdropStaging = new std::uint8_t[static_cast<std::size_t>(s.StagingWidth) * s.StagingHeight * 3]();
@@ -105,16 +106,16 @@ void initPainterly() {
 void beginCapture() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, DrawingWidth, 0.0, DrawingHeight, -1000.0, 1000.0);
+    glOrtho(0.0, drawingWidth, 0.0, drawingHeight, -1000.0, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glViewport(0, 0, CaptureWidth, CaptureHeight);
+    glViewport(0, 0, captureWidth, captureHeight);
 }
 
 void readCapture() {
     glFinish();
     // 480-byte rows carry no padding under the default pack alignment of 4.
-    glReadPixels(0, 0, CaptureWidth, CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
+    glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
 }
 
 void paintBackdrop(int width, int height) {
@@ -123,7 +124,7 @@ void paintBackdrop(int width, int height) {
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, DrawingWidth, DrawingHeight, 0.0, -1000.0, 1000.0);  // (0, 0) top left
+    glOrtho(0.0, drawingWidth, drawingHeight, 0.0, -1000.0, 1000.0);  // (0, 0) top left
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glViewport(0, 0, width, height);
@@ -147,11 +148,11 @@ void paintBackdrop(int width, int height) {
     const double h = s.StagingHeight;
     glBegin(GL_QUADS);
     glTexCoord2d(2.0 / w, 2.0 / h);
-    glVertex2d(0.0, DrawingHeight);
+    glVertex2d(0.0, drawingHeight);
     glTexCoord2d(158.0 / w, 2.0 / h);
-    glVertex2d(DrawingWidth, DrawingHeight);
+    glVertex2d(drawingWidth, drawingHeight);
     glTexCoord2d(158.0 / w, 118.0 / h);
-    glVertex2d(DrawingWidth, 0.0);
+    glVertex2d(drawingWidth, 0.0);
     glTexCoord2d(2.0 / w, 118.0 / h);
     glVertex2d(0.0, 0.0);
     glEnd();
@@ -188,17 +189,28 @@ void emitStrokeQuad(const StrokeQuad& q) {
 
 void drawStroke(float a, float b, float z, float theta, float d) { emitStrokeQuad(strokeQuad(a, b, z, theta, d)); }
 
-void drawPlannedStrokes() {
-    const PainterlyState& s = painterlyState();
-    glBindTexture(GL_TEXTURE_2D, s.StrokeTexture);
-    for (const StrokeArgs& k : s.strokes) {
-        glColor4f(k.red, k.green, k.blue, 1.0f);
-        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
-    }
+void beginStrokePass() {
+    glBindTexture(GL_TEXTURE_2D, painterlyState().StrokeTexture);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void endStrokePass() {
     // What the caption pass and the next frame's scene expect.
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
+}
+
+void drawPlannedStrokes() {
+    beginStrokePass();
+    for (const StrokeArgs& k : painterlyState().strokes) {
+        glColor4f(k.red, k.green, k.blue, 1.0f);
+        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
+    }
+    endStrokePass();
 }
 
 void paintFrame(int width, int height, std::int32_t strokeClockMs) {

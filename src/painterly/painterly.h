@@ -18,15 +18,15 @@
 
 namespace painterly {
 
-inline constexpr int CaptureWidth = 160;
-inline constexpr int CaptureHeight = 120;
-inline constexpr int CapturePixels = CaptureWidth * CaptureHeight;  // 19,200
-inline constexpr int CaptureBytes = CapturePixels * 3;                // 57,600 (RGB)
-inline constexpr int StrokeCount = 5000;
-inline constexpr int BrushWidth = 32;
-inline constexpr int BrushHeight = 128;
-inline constexpr int BrushBytes = BrushWidth * BrushHeight;  // one alpha byte per texel
-inline constexpr const char* BrushPath = "data\\stroke4_A_32_128.raw";
+inline constexpr int captureWidth = 160;
+inline constexpr int captureHeight = 120;
+inline constexpr int capturePixels = captureWidth * captureHeight;  // 19,200
+inline constexpr int captureBytes = capturePixels * 3;                // 57,600 (RGB)
+inline constexpr int strokeCount = 5000;
+inline constexpr int brushWidth = 32;
+inline constexpr int brushHeight = 128;
+inline constexpr int brushBytes = brushWidth * brushHeight;  // one alpha byte per texel
+inline constexpr const char* brushPath = "data\\stroke4_A_32_128.raw";
 
 // The exact arguments of one drawStroke call and the colour set before it.
 struct StrokeArgs {
@@ -65,10 +65,10 @@ struct PainterlyState {
 
     unsigned StrokeTexture = 0;    // GL names, generated together by initPainterly
     unsigned BackdropTexture = 0;
-    std::uint8_t brush[BrushBytes];  // the brush's alpha bytes, row t = 0 first
+    std::uint8_t brush[brushBytes];  // the brush's alpha bytes, row t = 0 first
 
     float StrokePhase = 0.0f;          // radians of wobble, 5 × seconds
-    StrokeArgs strokes[StrokeCount];   // this frame's strokes in drawing order
+    StrokeArgs strokes[strokeCount];   // this frame's strokes in drawing order
 };
 
 // The one record (created at static initialisation).
@@ -108,9 +108,17 @@ float strokePhaseFromClock(std::int32_t ms);
 // for the given StrokePhase (no GL). Bit-identical to referencePlanStrokes.
 void planStrokes(float phase);
 
-// Stage 3, GL part: draws the planned strokes with the brush, then switches texturing and
-// blending off and the depth test on.
+// Stage 3, GL part: beginStrokePass, the planned strokes, endStrokePass.
 void drawPlannedStrokes();
+
+// The stroke pass's GL state: the brush bound with texturing on, blending on with
+// (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) (the brush's alpha acts through it alone), the depth
+// test off. The strokes keep the drawing space and whole-window viewport of the backdrop.
+void beginStrokePass();
+
+// After the strokes: texturing and blending off, the depth test on (what the caption
+// pass and the next frame's scene pass expect); the brush stays bound.
+void endStrokePass();
 
 // One brush quad: centre (a, b), depth z, angle theta (radians), size d.
 void drawStroke(float a, float b, float z, float theta, float d);

@@ -2,7 +2,7 @@
 // vertices, and lights, read from a scene file ("SCEN" then "CMRA", "MSHS" and "LGTS"
 // chunks in any order) and drawn at any frame (25 frames a second of scene time).
 // Loading is safe on any input: the first four bytes are read and must be "SCEN", then
-// the rest of the file (up to MaxSceneFileBytes) is read in blocks and parsed with a
+// the rest of the file (up to maxSceneFileBytes) is read in blocks and parsed with a
 // bounded cursor. Every array is sized from a scan of the bytes it will be read from,
 // so a count larger than the data allocates nothing, and running out of memory is a
 // result, not an exception.
@@ -114,8 +114,8 @@ struct LoadResult {
         notAScene,  // fewer than 4 bytes, or they are not "SCEN": nothing loaded
         cutShort,   // the data ends inside a chunk
         readError,  // the stream reported an error; what was read before it is parsed
-        tooLarge,   // the stream holds more than MaxSceneFileBytes: its first
-                    // MaxSceneFileBytes are parsed
+        tooLarge,   // the stream holds more than maxSceneFileBytes: its first
+                    // maxSceneFileBytes are parsed
         outOfMemory,  // memory ran out while loading: the scene is left empty
     };
     Status status = Status::complete;
@@ -131,7 +131,7 @@ struct LoadResult {
 
 // The most a scene file may hold: 32 MiB, about 28 times the largest scene of the show
 // (1.15 MB). Loading stops there and calls the file too large.
-inline constexpr std::size_t MaxSceneFileBytes = 32u << 20;
+inline constexpr std::size_t maxSceneFileBytes = 32u << 20;
 
 class Scene {
 public:
@@ -144,7 +144,7 @@ public:
 
     // Replaces the content with the scene file read from `stream` (opened in binary
     // mode) from its current position to its end: its first 4 bytes, and only when they
-    // are "SCEN", the rest, up to MaxSceneFileBytes in all. Never prints.
+    // are "SCEN", the rest, up to maxSceneFileBytes in all. Never prints.
     LoadResult load(std::FILE* stream);
     // The same from bytes in memory (no size limit).
     LoadResult load(std::span<const std::uint8_t> bytes);

@@ -11,7 +11,7 @@ namespace {
 
 // Blocks in which a stream is read: the file's bytes are gathered block by block and
 // joined once at the end, so reading never holds more than twice what it read.
-constexpr std::size_t ReadBlockBytes = 64 * 1024;
+constexpr std::size_t readBlockBytes = 64 * 1024;
 
 bool fail(ReadTrail* trail, std::string where) {
     if (trail != nullptr) *trail = std::move(where);
@@ -91,7 +91,7 @@ bool skipMesh(ByteReader& in) {
 std::size_t roomFor(std::size_t count, std::size_t whole) { return whole < count ? whole + 1 : count; }
 
 // Reads the stream's first 4 bytes and, only when they are "SCEN", the rest, up to
-// MaxSceneFileBytes in all; `tooLarge` when more follows. False on a read error (what
+// maxSceneFileBytes in all; `tooLarge` when more follows. False on a read error (what
 // was read before it is kept). `total` counts the bytes read as they come.
 bool readSceneBytes(std::FILE* stream, std::vector<std::uint8_t>& data, bool& tooLarge, std::size_t& total) {
     tooLarge = false;
@@ -103,19 +103,19 @@ bool readSceneBytes(std::FILE* stream, std::vector<std::uint8_t>& data, bool& to
     std::vector<std::vector<std::uint8_t>> blocks;
     for (;;) {
         // One byte past the limit tells a file of exactly the limit from a larger one.
-        const std::size_t want = std::min(ReadBlockBytes, MaxSceneFileBytes + 1 - total);
+        const std::size_t want = std::min(readBlockBytes, maxSceneFileBytes + 1 - total);
         std::vector<std::uint8_t> block(want);
         const std::size_t read = std::fread(block.data(), 1, want, stream);
         block.resize(read);
         total += read;
         if (read > 0) blocks.push_back(std::move(block));
-        if (read < want || total > MaxSceneFileBytes) break;
+        if (read < want || total > maxSceneFileBytes) break;
     }
-    tooLarge = total > MaxSceneFileBytes;
-    total = std::min(total, MaxSceneFileBytes);
+    tooLarge = total > maxSceneFileBytes;
+    total = std::min(total, maxSceneFileBytes);
     data.reserve(total);
     for (std::vector<std::uint8_t>& block : blocks) {
-        const std::size_t take = std::min(block.size(), MaxSceneFileBytes - data.size());
+        const std::size_t take = std::min(block.size(), maxSceneFileBytes - data.size());
         data.insert(data.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(take));
         std::vector<std::uint8_t>().swap(block);
     }
@@ -363,7 +363,7 @@ std::string LoadResult::message() const {
         return "read error after " + sizeText + " bytes; stopped at byte " + std::to_string(offset) +
                (structure.empty() ? std::string() : " in " + structure);
     case Status::tooLarge:
-        return "too large: longer than " + std::to_string(MaxSceneFileBytes) + " bytes; loaded the first " +
+        return "too large: longer than " + std::to_string(maxSceneFileBytes) + " bytes; loaded the first " +
                sizeText + (structure.empty() ? std::string() : ", stopped at byte " + std::to_string(offset) + " in " + structure);
     case Status::outOfMemory:
         return "out of memory after reading " + sizeText + " bytes; nothing loaded";

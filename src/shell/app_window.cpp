@@ -69,8 +69,8 @@ bool createAppWindow() {
     request.sizeIsClient = true;
     // The capture is read back from the window's lower left corner: a client area
     // smaller than it would hand the show pixels from outside the window.
-    request.minClientWidth = painterly::CaptureWidth;
-    request.minClientHeight = painterly::CaptureHeight;
+    request.minClientWidth = painterly::captureWidth;
+    request.minClientHeight = painterly::captureHeight;
 
     if (settings.fullscreen) {
         request.sizeIsClient = false;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/desktop/desktop.h"
+#include "platform/desktop/key_codes.h"
 
 namespace shell {
 
@@ -26,7 +27,7 @@ struct AppIdentity {
 };
 
 // Indexed by the classic scan-code numbering (Escape = 1); bit 7 set: key down.
-using KeyboardState = std::array<std::uint8_t, 256>;
+using KeyboardState = std::array<std::uint8_t, platform::keyboardStateSize>;
 
 struct AppWindow {
     platform::Window* window = nullptr;

@@ -38,7 +38,7 @@ std::array<CaptionCorner, 16> captionCorners(const CaptionStrip& strip, float t)
     return corners;
 }
 
-void drawCaptions(const std::array<CaptionStrip, CaptionRowCount>& captions, float t) {
+void drawCaptions(const std::array<CaptionStrip, captionRowCount>& captions, float t) {
     for (const CaptionStrip& strip : captions) {
         if (!(strip.start <= t && t < strip.end)) continue;
         const std::array<CaptionCorner, 16> corners = captionCorners(strip, t);

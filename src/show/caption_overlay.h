@@ -30,6 +30,6 @@ struct CaptionCorner {
 std::array<CaptionCorner, 16> captionCorners(const CaptionStrip& strip, float t);
 
 // Draws every strip of `captions` that is due at show time t.
-void drawCaptions(const std::array<CaptionStrip, CaptionRowCount>& captions, float t);
+void drawCaptions(const std::array<CaptionStrip, captionRowCount>& captions, float t);
 
 }  // namespace show

@@ -9,8 +9,10 @@
 
 #include "media/music_stream.h"
 #include "media/raw_texture.h"
+#include "media/read_error.h"
 #include "painterly/painterly.h"
 #include "platform/desktop/file_path.h"
+#include "platform/desktop/key_codes.h"
 #include "scene/scene.h"
 #include "show/caption_overlay.h"
 #include "show/show_tables.h"
@@ -26,9 +28,9 @@ namespace {
 struct ShowState {
     std::vector<std::unique_ptr<media::RawTexture>> textures;  // owns every texture
     media::RawTexture* captionTexture = nullptr;
-    std::array<media::RawTexture*, SceneRowCount> sceneTextures{};
-    std::array<std::unique_ptr<scene::Scene>, SceneRowCount> scenes;
-    std::array<CaptionStrip, CaptionRowCount> captions{};
+    std::array<media::RawTexture*, sceneRowCount> sceneTextures{};
+    std::array<std::unique_ptr<scene::Scene>, sceneRowCount> scenes;
+    std::array<CaptionStrip, captionRowCount> captions{};
     std::unique_ptr<media::MusicStream> music;
     ShowState* previous = nullptr;  // the state of an earlier set-up
 };
@@ -39,7 +41,7 @@ void (*frameProbe)(FrameStage) = nullptr;
 // reach GL after its context is gone.
 ShowState* state = nullptr;
 
-media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, int kind) {
+media::RawTexture* loadTexture(ShowState& s, const char* path, int width, int height, media::PixelKind kind) {
     s.textures.push_back(std::make_unique<media::RawTexture>(path, width, height, kind, host.openFile));
     media::RawTexture* texture = s.textures.back().get();
     texture->upload();
@@ -62,13 +64,35 @@ void mark(FrameStage stage) {
 
 void setShowHost(const ShowHost& h) { host = h; }
 
-const std::array<CaptionStrip, CaptionRowCount>& captions() {
-    static const std::array<CaptionStrip, CaptionRowCount> none{};
+const std::array<CaptionStrip, captionRowCount>& captions() {
+    static const std::array<CaptionStrip, captionRowCount> none{};
     return state ? state->captions : none;
 }
 
 
 void setFrameProbe(void (*probe)(FrameStage)) { frameProbe = probe; }
+
+void clearFrame() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void beginScenePass() {
+    // Undo the caption pass's texture scaling of the previous frame.
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+
+    painterly::beginCapture();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void endScenePass() {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+}
 
 void beginCaptionPass() {
     // Texture rows counted from the top of the band, additive blending over the
@@ -100,16 +124,17 @@ bool initShow() {
     state = fresh;
     ShowState& s = *state;
 
-    s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, 2);
+    s.captionTexture = loadTexture(s, "data\\texter4.raw", 256, 512, media::PixelKind::luminance);
     s.captions = buildCaptions();
     glEnable(GL_TEXTURE_2D);
 
     // Rows that name their texture with the same text share one object, loaded where it
     // is first named; each row's texture is loaded before its scene.
-    const std::array<int, SceneRowCount> owners = textureOwners(sceneTable);
-    for (int i = 0; i < SceneRowCount; ++i) {
+    const std::array<int, sceneRowCount> owners = textureOwners(sceneTable);
+    for (int i = 0; i < sceneRowCount; ++i) {
         const ShowEntry& row = sceneTable[i];
-        s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, 0) : s.sceneTextures[owners[i]];
+        s.sceneTextures[i] = owners[i] == i ? loadTexture(s, row.textureFile, 256, 256, media::PixelKind::rgb)
+                                            : s.sceneTextures[owners[i]];
 
         s.scenes[i] = std::make_unique<scene::Scene>();
         if (std::FILE* file = openDataFile(row.sceneFile)) {
@@ -117,7 +142,7 @@ bool initShow() {
             std::fclose(file);
         } else {
             // The scene stays empty and draws nothing; say why, as a texture would.
-            std::printf("Error reading file\n");
+            media::reportReadError();
         }
     }
 
@@ -135,32 +160,20 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     const float t = static_cast<float>(d);
     if (d > 200.0) requestQuit();
 
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearFrame();
 
-    if (keys != nullptr && (keys[1] & 0x80) != 0) requestQuit();
+    if (keys != nullptr && (keys[platform::DIK_ESCAPE] & platform::keyDown) != 0) requestQuit();
     if (!state) return;  // no set-up yet: nothing to draw but the cleared window
     ShowState& s = *state;
     mark(FrameStage::started);
 
-    // Undo the caption pass's texture scaling of the previous frame.
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-
-    painterly::beginCapture();
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glColor3f(1.0f, 1.0f, 1.0f);
-
+    beginScenePass();
     const int row = sceneRowAt(t);
     if (row >= 0) {
         s.sceneTextures[row]->bind();
         s.scenes[row]->render(sceneFrameAt(row, t));
     }
-
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
+    endScenePass();
     mark(FrameStage::sceneDrawn);
 
     painterly::readCapture();

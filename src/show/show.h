@@ -60,13 +60,31 @@ struct DueScene {
 };
 DueScene dueScene(double elapsed);
 
-// The caption pass's GL state, set by drawShowFrame after the painterly picture: the
-// texture matrix scaled by (1, -1/512, 1), texturing on, depth test off, the 0..1
-// orthographic projection, identity model-view, additive blending, the caption texture
-// bound. Public so that a replay of a frame's drawing sets exactly the same state.
+// The frame's GL passes, in the order drawShowFrame runs them. Each sets the state its
+// drawing needs and leaves what the next one expects; a replay of a frame's drawing (the
+// benchmark) calls these same functions, so it draws under exactly the frame's state.
+//   clearFrame, beginScenePass, (scene texture bound, scene drawn), endScenePass,
+//   painterly::readCapture, painterly::paintFrame (backdrop and stroke passes),
+//   beginCaptionPass, (caption strips drawn).
+
+// Clears colour (to black) and depth over the whole window.
+void clearFrame();
+
+// The scene pass: the texture matrix back to identity (undoing the caption pass's
+// scaling), the capture set-up of painterly::beginCapture (160 x 120 viewport at the
+// lower left), texturing and depth test on, blending off, current colour white.
+void beginScenePass();
+
+// After the scene: texturing and lighting off, as the read-back and backdrop expect.
+void endScenePass();
+
+// The caption pass, after the painterly picture: the texture matrix scaled by
+// (1, -1/512, 1), texturing on, depth test off, the 0..1 orthographic projection,
+// identity model-view, additive blending, the caption texture bound. The frame ends in
+// this state; the next frame's scene pass resets what the scene needs.
 void beginCaptionPass();
 
 // The caption table as the set-up built it (all zero before set-up).
-const std::array<CaptionStrip, CaptionRowCount>& captions();
+const std::array<CaptionStrip, captionRowCount>& captions();
 
 }  // namespace show

@@ -5,7 +5,7 @@
 
 namespace show {
 
-const std::array<ShowEntry, SceneRowCount> sceneTable = {{
+const std::array<ShowEntry, sceneRowCount> sceneTable = {{
     {"data\\intro1.csi", "data\\texture.raw", 2.0f, 8.0f, 1.0f},
     {"data\\intro2.csi", "data\\texture.raw", 11.0f, 8.0f, 1.0f},
     {"data\\intro3.csi", "data\\texture.raw", 20.0f, 8.0f, 1.0f},
@@ -18,7 +18,7 @@ const std::array<ShowEntry, SceneRowCount> sceneTable = {{
 }};
 
 // Row 9's y is one float step below the float nearest 0.85: it is kept as its bits.
-const std::array<CaptionStrip, CaptionRowCount> captionTable = {{
+const std::array<CaptionStrip, captionRowCount> captionTable = {{
     {0.25f, 0.5f, 0.0f, 0.0f, -2.5f, 3.7f, 10, 67},
     {0.47f, 0.75f, 0.0f, 0.0f, 4.0f, 12.0f, 82, 105},
     {0.47f, 0.67f, 0.0f, 0.0f, 5.0f, 13.0f, 107, 126},
@@ -36,8 +36,8 @@ const std::array<CaptionStrip, CaptionRowCount> captionTable = {{
     {0.05f, 0.1f, 0.0f, 0.0f, 173.0f, 193.0f, 462, 504},
 }};
 
-std::array<CaptionStrip, CaptionRowCount> buildCaptions() {
-    std::array<CaptionStrip, CaptionRowCount> captions = captionTable;
+std::array<CaptionStrip, captionRowCount> buildCaptions() {
+    std::array<CaptionStrip, captionRowCount> captions = captionTable;
     for (CaptionStrip& c : captions) {
         c.width = 0.5f;
         c.height = static_cast<float>(c.bottomRow - c.topRow) * 0.0025f;
@@ -47,9 +47,9 @@ std::array<CaptionStrip, CaptionRowCount> buildCaptions() {
     return captions;
 }
 
-std::array<int, SceneRowCount> textureOwners(const std::array<ShowEntry, SceneRowCount>& table) {
-    std::array<int, SceneRowCount> owners{};
-    for (int i = 0; i < SceneRowCount; ++i) {
+std::array<int, sceneRowCount> textureOwners(const std::array<ShowEntry, sceneRowCount>& table) {
+    std::array<int, sceneRowCount> owners{};
+    for (int i = 0; i < sceneRowCount; ++i) {
         owners[i] = i;
         for (int j = 0; j < i; ++j) {
             if (std::strcmp(table[i].textureFile, table[j].textureFile) == 0) {
@@ -62,7 +62,7 @@ std::array<int, SceneRowCount> textureOwners(const std::array<ShowEntry, SceneRo
 }
 
 int sceneRowAt(float t) {
-    for (int i = 0; i < SceneRowCount; ++i) {
+    for (int i = 0; i < sceneRowCount; ++i) {
         const ShowEntry& row = sceneTable[i];
         if (row.start <= t && static_cast<double>(t) < static_cast<double>(row.start) + static_cast<double>(row.duration)) {
             return i;

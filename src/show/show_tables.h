@@ -28,22 +28,22 @@ struct CaptionStrip {
     std::int32_t bottomRow;  // row boundary where the band ends (at its lower edge)
 };
 
-constexpr int SceneRowCount = 9;
-constexpr int CaptionRowCount = 15;
+constexpr int sceneRowCount = 9;
+constexpr int captionRowCount = 15;
 
-extern const std::array<ShowEntry, SceneRowCount> sceneTable;
+extern const std::array<ShowEntry, sceneRowCount> sceneTable;
 
 // The stored caption values; width and height are 0 here and filled by buildCaptions.
-extern const std::array<CaptionStrip, CaptionRowCount> captionTable;
+extern const std::array<CaptionStrip, captionRowCount> captionTable;
 
 // The caption table with width and height computed from the band sizes, row 13 (the
 // title) scaled by 1.4 once. Each call computes afresh, so repeated set-ups agree.
-std::array<CaptionStrip, CaptionRowCount> buildCaptions();
+std::array<CaptionStrip, captionRowCount> buildCaptions();
 
 // For each scene row, the row whose texture object it shows: the first row that names
 // its texture with the same text, itself when no row before it does. Sharing goes by
 // the exact text, so two spellings of one file are two textures, loaded twice.
-std::array<int, SceneRowCount> textureOwners(const std::array<ShowEntry, SceneRowCount>& table);
+std::array<int, sceneRowCount> textureOwners(const std::array<ShowEntry, sceneRowCount>& table);
 
 // Index of the first scene row whose window holds show time t, or -1 in a gap.
 int sceneRowAt(float t);

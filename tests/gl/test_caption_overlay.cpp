@@ -64,7 +64,7 @@ TEST(CaptionOverlayGl, AStripAddsItsBandShadedByItsGradient) {
     ASSERT_TRUE(texture.upload());
 
     // One strip, due from 0 to 6; at t = 2 every edge is on its rise, each at its own level.
-    std::array<show::CaptionStrip, show::CaptionRowCount> captions{};
+    std::array<show::CaptionStrip, show::captionRowCount> captions{};
     captions[4] = {0.1f, 0.3f, 0.8f, 0.4f, 0.0f, 6.0f, Top, Bottom};
     const show::CaptionStrip& strip = captions[4];
     const float t = 2.0f;

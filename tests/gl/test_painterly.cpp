@@ -27,8 +27,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using painterly::CaptureHeight;
-using painterly::CaptureWidth;
+using painterly::captureHeight;
+using painterly::captureWidth;
 using painterly::painterlyState;
 
 struct Rgb {
@@ -36,15 +36,15 @@ struct Rgb {
 };
 
 void setPixel(int column, int row, Rgb c) {
-    std::uint8_t* p = painterlyState().CaptureImage + 3 * (row * CaptureWidth + column);
+    std::uint8_t* p = painterlyState().CaptureImage + 3 * (row * captureWidth + column);
     p[0] = static_cast<std::uint8_t>(c.r);
     p[1] = static_cast<std::uint8_t>(c.g);
     p[2] = static_cast<std::uint8_t>(c.b);
 }
 
 void fillCapture(Rgb c) {
-    for (int row = 0; row < CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) setPixel(column, row, c);
+    for (int row = 0; row < captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) setPixel(column, row, c);
     }
 }
 
@@ -52,8 +52,8 @@ void fillCapture(Rgb c) {
 void paintLandscape() {
     std::mt19937 rng(8);
     std::uniform_int_distribution<int> grain(-4, 4);
-    for (int row = 0; row < CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) {
+    for (int row = 0; row < captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) {
             double r = 70 + row * 1.2, g = 100 + row * 0.9, b = 170 + row * 0.6;
             if (row < 35 + 12 * std::sin(column * 0.06) + 6 * std::sin(column * 0.21)) {
                 r = 40 + row * 1.5;
@@ -83,13 +83,13 @@ void paintLandscape() {
 
 // A soft brush: opaque along its middle, fading across and towards both ends.
 std::vector<std::uint8_t> softBrush() {
-    std::vector<std::uint8_t> brush(painterly::BrushBytes);
-    for (int t = 0; t < painterly::BrushHeight; ++t) {
-        for (int s = 0; s < painterly::BrushWidth; ++s) {
-            const double across = (s + 0.5) / painterly::BrushWidth * 2.0 - 1.0;
-            const double along = (t + 0.5) / painterly::BrushHeight * 2.0 - 1.0;
+    std::vector<std::uint8_t> brush(painterly::brushBytes);
+    for (int t = 0; t < painterly::brushHeight; ++t) {
+        for (int s = 0; s < painterly::brushWidth; ++s) {
+            const double across = (s + 0.5) / painterly::brushWidth * 2.0 - 1.0;
+            const double along = (t + 0.5) / painterly::brushHeight * 2.0 - 1.0;
             const double a = std::max(0.0, 1.0 - across * across) * std::max(0.0, 1.0 - std::pow(along, 6.0));
-            brush[t * painterly::BrushWidth + s] = static_cast<std::uint8_t>(std::lround(255.0 * a));
+            brush[t * painterly::brushWidth + s] = static_cast<std::uint8_t>(std::lround(255.0 * a));
         }
     }
     return brush;
@@ -186,12 +186,12 @@ TEST(PainterlyCapture, ReadsTheLowerLeftCornerBottomRowFirst) {
     glVertex2f(640.0f, 480.0f);
     glVertex2f(0.0f, 480.0f);
     glEnd();
-    std::memset(painterlyState().CaptureImage, 7, painterly::CaptureBytes);
+    std::memset(painterlyState().CaptureImage, 7, painterly::captureBytes);
     painterly::readCapture();
     const std::uint8_t* c = painterlyState().CaptureImage;
-    for (int row = 0; row < CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) {
-            const std::uint8_t* p = c + 3 * (row * CaptureWidth + column);
+    for (int row = 0; row < captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) {
+            const std::uint8_t* p = c + 3 * (row * captureWidth + column);
             const Rgb want = row < 60 ? Rgb{255, 0, 0} : Rgb{0, 255, 0};
             ASSERT_TRUE(near({p[0], p[1], p[2]}, want, 0)) << "row " << row << " column " << column;
         }
@@ -205,8 +205,8 @@ TEST(PainterlyBackdrop, IsUprightAndNotMirrored) {
     REQUIRE_GL(ctx);
     initWithBrush(softBrush());
     const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
-    for (int row = 0; row < CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) {
+    for (int row = 0; row < captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) {
             const bool bottom = row < 60, left = column < 80;
             setPixel(column, row, bottom ? (left ? red : green) : (left ? blue : white));
         }
@@ -302,7 +302,7 @@ TEST(PainterlyState, EachStageHandsOnTheStateItsSuccessorExpects) {
     EXPECT_EQ(viewport[3], 480);
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    const painterly::StrokeArgs& last = painterlyState().strokes[painterly::StrokeCount - 1];
+    const painterly::StrokeArgs& last = painterlyState().strokes[painterly::strokeCount - 1];
     EXPECT_FLOAT_EQ(colour[0], last.red);
     EXPECT_FLOAT_EQ(colour[3], 1.0f);
     EXPECT_EQ(painterlyState().StrokePhase, painterly::strokePhaseFromClock(1234));
@@ -311,7 +311,7 @@ TEST(PainterlyState, EachStageHandsOnTheStateItsSuccessorExpects) {
 // ---------------------------------------------------------------------------------------
 
 std::vector<std::uint8_t> brushTexels() {
-    std::vector<std::uint8_t> texels(painterly::BrushBytes, 99);
+    std::vector<std::uint8_t> texels(painterly::brushBytes, 99);
     glBindTexture(GL_TEXTURE_2D, painterlyState().StrokeTexture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, texels.data());
@@ -332,12 +332,12 @@ TEST(PainterlyBrush, MissingOrShortFileIsReportedAndTransparent) {
     EXPECT_NE(painterlyState().BackdropTexture, firstStroke);
 
     EXPECT_EQ(initWithBrush(std::nullopt), "Error reading file\n");
-    EXPECT_EQ(brushTexels(), std::vector<std::uint8_t>(painterly::BrushBytes, 0));
+    EXPECT_EQ(brushTexels(), std::vector<std::uint8_t>(painterly::brushBytes, 0));
     EXPECT_NE(painterlyState().StrokeTexture, firstStroke);  // a set-up makes new names
 
     const std::vector<std::uint8_t> part(brush.begin(), brush.begin() + 1000);
     EXPECT_EQ(initWithBrush(part), "Error reading file\n");
-    std::vector<std::uint8_t> expected(painterly::BrushBytes, 0);
+    std::vector<std::uint8_t> expected(painterly::brushBytes, 0);
     std::copy(part.begin(), part.end(), expected.begin());
     EXPECT_EQ(brushTexels(), expected);
     EXPECT_EQ(painterlyState().StagingWidth, 256);

@@ -135,8 +135,8 @@ protected:
 double captureBrightness() {
     const std::uint8_t* image = painterly::painterlyState().CaptureImage;
     double sum = 0;
-    for (int i = 0; i < painterly::CaptureBytes; ++i) sum += image[i];
-    return sum / painterly::CaptureBytes;
+    for (int i = 0; i < painterly::captureBytes; ++i) sum += image[i];
+    return sum / painterly::captureBytes;
 }
 
 }  // namespace
@@ -170,8 +170,8 @@ TEST_F(ShowFrame, SetUpReadsEachTextureOnceBeforeTheFirstSceneThatShowsIt) {
         "data\\bird2.csi",   "data\\texture_flowers.raw", "data\\flowers.csi", "data\\moon.csi"};
     EXPECT_EQ(opened, expected);
     // Every row shows the texture of the row that first named it, with that file's bytes.
-    const std::array<int, show::SceneRowCount> owners = show::textureOwners(show::sceneTable);
-    for (int i = 0; i < show::SceneRowCount; ++i) {
+    const std::array<int, show::sceneRowCount> owners = show::textureOwners(show::sceneTable);
+    for (int i = 0; i < show::sceneRowCount; ++i) {
         const double elapsed = 4.0 + show::sceneTable[i].start + 0.5;
         const media::RawTexture* texture = show::dueScene(elapsed).texture;
         ASSERT_NE(texture, nullptr) << "row " << i;

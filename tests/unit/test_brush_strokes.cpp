@@ -25,27 +25,27 @@
 
 namespace {
 
-using painterly::CapturePixels;
-using painterly::CaptureWidth;
+using painterly::capturePixels;
+using painterly::captureWidth;
 using painterly::StrokeArgs;
-using painterly::StrokeCount;
+using painterly::strokeCount;
 using painterly::painterlyState;
 
 constexpr double Pi = 3.14159265358979323846;
 
 void setPixel(int column, int row, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    std::uint8_t* p = painterlyState().CaptureImage + 3 * (row * CaptureWidth + column);
+    std::uint8_t* p = painterlyState().CaptureImage + 3 * (row * captureWidth + column);
     p[0] = r;
     p[1] = g;
     p[2] = b;
 }
 
 void fillCapture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    for (int i = 0; i < CapturePixels; ++i) setPixel(i % CaptureWidth, i / CaptureWidth, r, g, b);
+    for (int i = 0; i < capturePixels; ++i) setPixel(i % captureWidth, i / captureWidth, r, g, b);
 }
 
 std::vector<StrokeArgs> referenceStrokes(float phase, std::uint32_t seed = 1) {
-    std::vector<StrokeArgs> out(StrokeCount);
+    std::vector<StrokeArgs> out(strokeCount);
     painterly::referencePlanStrokes(phase, out.data(), seed);
     return out;
 }
@@ -53,12 +53,12 @@ std::vector<StrokeArgs> referenceStrokes(float phase, std::uint32_t seed = 1) {
 std::vector<StrokeArgs> fastStrokes(float phase) {
     painterly::planStrokes(phase);
     const StrokeArgs* s = painterlyState().strokes;
-    return {s, s + StrokeCount};
+    return {s, s + strokeCount};
 }
 
 // Bit-for-bit, so that -0 and 0 count as different.
 bool sameBits(const std::vector<StrokeArgs>& a, const std::vector<StrokeArgs>& b, int& first) {
-    for (first = 0; first < StrokeCount; ++first) {
+    for (first = 0; first < strokeCount; ++first) {
         if (std::memcmp(&a[first], &b[first], sizeof(StrokeArgs)) != 0) return false;
     }
     return true;
@@ -187,16 +187,16 @@ TEST(StrokePlan, StrokesAreDensestAndSmallestInTheMiddle) {
         (inMiddle ? middleSize : outerSize) += k.size;
     }
     // The middle quarter of the window holds far more than a quarter of the strokes.
-    EXPECT_GT(middle, StrokeCount * 35 / 100);
-    EXPECT_LT(middleSize / middle, outerSize / (StrokeCount - middle));
+    EXPECT_GT(middle, strokeCount * 35 / 100);
+    EXPECT_LT(middleSize / middle, outerSize / (strokeCount - middle));
 }
 
 // ---------------------------------------------------------------------------------------
 
 TEST(StrokePlan, ColourIsTheBilinearSampleAtTheUprightCentre) {
     // Red counts columns, green counts rows from the bottom: the colour names the spot.
-    for (int row = 0; row < painterly::CaptureHeight; ++row) {
-        for (int column = 0; column < CaptureWidth; ++column) {
+    for (int row = 0; row < painterly::captureHeight; ++row) {
+        for (int column = 0; column < captureWidth; ++column) {
             setPixel(column, row, static_cast<std::uint8_t>(column), static_cast<std::uint8_t>(2 * row),
                      static_cast<std::uint8_t>(255 - column));
         }
@@ -214,8 +214,8 @@ TEST(StrokePlan, AnglesRunAlongEdges) {
     // Vertical edge: the field is horizontal, so every angle is 0 or ±pi (the stroke's
     // long axis vertical). Horizontal edge: every angle is 0 (no field) or ±pi/2.
     for (const bool vertical : {true, false}) {
-        for (int row = 0; row < painterly::CaptureHeight; ++row) {
-            for (int column = 0; column < CaptureWidth; ++column) {
+        for (int row = 0; row < painterly::captureHeight; ++row) {
+            for (int column = 0; column < captureWidth; ++column) {
                 const bool bright = vertical ? column >= 80 : row < 60;
                 setPixel(column, row, bright ? 230 : 20, 0, 0);
             }
@@ -248,17 +248,17 @@ void randomCapture(int kind, std::mt19937& rng) {
     std::uniform_int_distribution<int> byte(0, 255);
     std::uint8_t* c = painterlyState().CaptureImage;
     if (kind % 3 == 0) {
-        for (int i = 0; i < painterly::CaptureBytes; ++i) c[i] = static_cast<std::uint8_t>(byte(rng));
+        for (int i = 0; i < painterly::captureBytes; ++i) c[i] = static_cast<std::uint8_t>(byte(rng));
         return;
     }
     fillCapture(static_cast<std::uint8_t>(byte(rng)), static_cast<std::uint8_t>(byte(rng)), 0);
     const int blocks = kind % 3 == 1 ? 6 : 30;
     for (int b = 0; b < blocks; ++b) {
-        const int c0 = byte(rng) % CaptureWidth, r0 = byte(rng) % painterly::CaptureHeight;
+        const int c0 = byte(rng) % captureWidth, r0 = byte(rng) % painterly::captureHeight;
         const int size = 3 + byte(rng) % 50;
         const auto red = static_cast<std::uint8_t>(byte(rng)), green = static_cast<std::uint8_t>(byte(rng));
-        for (int r = r0; r < std::min(r0 + size, painterly::CaptureHeight); ++r) {
-            for (int col = c0; col < std::min(c0 + size, CaptureWidth); ++col) setPixel(col, r, red, green, 99);
+        for (int r = r0; r < std::min(r0 + size, painterly::captureHeight); ++r) {
+            for (int col = c0; col < std::min(c0 + size, captureWidth); ++col) setPixel(col, r, red, green, 99);
         }
     }
 }
@@ -296,7 +296,7 @@ TEST(StrokePlan, StrokeWithoutCandidateKeepsThePreviousSpot) {
         randomCapture(trial, rng);
         painterly::computeOrientationField();
         const float phase = 0.25f + 3.0f * static_cast<float>(trial);
-        std::vector<StrokeArgs> fast(StrokeCount);
+        std::vector<StrokeArgs> fast(strokeCount);
         painterly::planStrokes(*layout, phase, fast.data());
         int first = 0;
         ASSERT_TRUE(sameBits(referenceStrokes(phase, seed), fast, first)) << "stroke " << first;
@@ -304,7 +304,7 @@ TEST(StrokePlan, StrokeWithoutCandidateKeepsThePreviousSpot) {
     }
 
     const painterly::StrokeLayout& show = painterly::showStrokeLayout();
-    for (int i = 0; i < StrokeCount; ++i) ASSERT_TRUE(show.sampled[i]) << "stroke " << i;
+    for (int i = 0; i < strokeCount; ++i) ASSERT_TRUE(show.sampled[i]) << "stroke " << i;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -316,7 +316,7 @@ TEST(StrokeDump, PrintsTheExactArgumentsOfEveryStroke) {
     randomCapture(1, rng);
     const std::uint8_t* c = painterlyState().CaptureImage;
     const std::string path = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_painterly_strokes_dump.raw")).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c), painterly::CaptureBytes);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c), painterly::captureBytes);
     painterly::computeOrientationField();
     const float phase = 1234.567f;
     const std::vector<StrokeArgs> want = fastStrokes(phase);
@@ -337,7 +337,7 @@ TEST(StrokeDump, PrintsTheExactArgumentsOfEveryStroke) {
     StrokeArgs k{};
     // %.9g gives every float back exactly.
     while (lines >> k.x >> k.y >> k.depth >> k.angle >> k.size >> k.red >> k.green >> k.blue) got.push_back(k);
-    ASSERT_EQ(got.size(), static_cast<std::size_t>(StrokeCount));
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(strokeCount));
     int first = 0;
     EXPECT_TRUE(sameBits(got, want, first)) << "stroke " << first;
 

@@ -26,18 +26,18 @@
 
 namespace {
 
-using painterly::CaptureHeight;
-using painterly::CapturePixels;
-using painterly::CaptureWidth;
+using painterly::captureHeight;
+using painterly::capturePixels;
+using painterly::captureWidth;
 using painterly::FieldVector;
 using painterly::orientedMean;
 using painterly::painterlyState;
 
-constexpr int W = CaptureWidth;
+constexpr int W = captureWidth;
 
 void fillCapture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     std::uint8_t* c = painterlyState().CaptureImage;
-    for (int i = 0; i < CapturePixels; ++i) {
+    for (int i = 0; i < capturePixels; ++i) {
         c[3 * i] = r;
         c[3 * i + 1] = g;
         c[3 * i + 2] = b;
@@ -60,7 +60,7 @@ FieldVector fieldAt(int column, int row) {
 bool isBorder(int n) {
     const int row = n / W;
     const int column = n % W;
-    return row == 0 || row == CaptureHeight - 1 || column == 0 || column == W - 1;
+    return row == 0 || row == captureHeight - 1 || column == 0 || column == W - 1;
 }
 
 // Everything the field stage leaves behind, for bit-for-bit comparison.
@@ -70,11 +70,11 @@ struct Planes {
     static Planes take() {
         const auto& s = painterlyState();
         Planes p;
-        p.intensity.assign(s.IntensityPlane, s.IntensityPlane + CapturePixels);
-        p.x.assign(s.FieldX, s.FieldX + CapturePixels);
-        p.y.assign(s.FieldY, s.FieldY + CapturePixels);
-        p.nextX.assign(s.NextFieldX, s.NextFieldX + CapturePixels);
-        p.nextY.assign(s.NextFieldY, s.NextFieldY + CapturePixels);
+        p.intensity.assign(s.IntensityPlane, s.IntensityPlane + capturePixels);
+        p.x.assign(s.FieldX, s.FieldX + capturePixels);
+        p.y.assign(s.FieldY, s.FieldY + capturePixels);
+        p.nextX.assign(s.NextFieldX, s.NextFieldX + capturePixels);
+        p.nextY.assign(s.NextFieldY, s.NextFieldY + capturePixels);
         return p;
     }
     bool operator==(const Planes&) const = default;
@@ -98,7 +98,7 @@ TEST(OrientedMean, ZeroFirstOperandNegatesAndHalvesWithFloorRounding) {
 
 TEST(OrientedMean, SecondOperandSignNeverMattersFirstOperandSignCarries) {
     std::mt19937 rng(7);
-    std::uniform_int_distribution<int> component(-painterly::FieldLimit, painterly::FieldLimit);
+    std::uniform_int_distribution<int> component(-painterly::fieldLimit, painterly::fieldLimit);
     for (int i = 0; i < 20000; ++i) {
         const FieldVector p{component(rng), component(rng)};
         const FieldVector q{component(rng), component(rng)};
@@ -108,8 +108,8 @@ TEST(OrientedMean, SecondOperandSignNeverMattersFirstOperandSignCarries) {
         const FieldVector n = orientedMean({-p.x, -p.y}, q);
         EXPECT_LE(std::abs(r.x + n.x), 1);  // negated up to the floor rounding
         EXPECT_LE(std::abs(r.y + n.y), 1);
-        EXPECT_LE(std::abs(r.x), painterly::FieldLimit);
-        EXPECT_LE(std::abs(r.y), painterly::FieldLimit);
+        EXPECT_LE(std::abs(r.x), painterly::fieldLimit);
+        EXPECT_LE(std::abs(r.y), painterly::fieldLimit);
     }
 }
 
@@ -153,7 +153,7 @@ TEST(Gradient, EdgesOfBothSignsAndGreenBlueChanges) {
     // Vertical red edge between columns 79 and 80, rising or falling left to right.
     for (const bool rising : {true, false}) {
         fillCapture(0, 0, 0);
-        for (int row = 0; row < CaptureHeight; ++row) {
+        for (int row = 0; row < captureHeight; ++row) {
             for (int column = 0; column < W; ++column) {
                 setPixel(column, row, static_cast<std::uint8_t>((column >= 80) == rising ? 200 : 10));
             }
@@ -166,7 +166,7 @@ TEST(Gradient, EdgesOfBothSignsAndGreenBlueChanges) {
     // Horizontal edge between rows 59 and 60: brighter below stays (0, <0); brighter
     // above gives (0, >0), which is negated.
     for (const bool brighterBelow : {true, false}) {
-        for (int row = 0; row < CaptureHeight; ++row) {
+        for (int row = 0; row < captureHeight; ++row) {
             for (int column = 0; column < W; ++column) {
                 setPixel(column, row, static_cast<std::uint8_t>((row < 60) == brighterBelow ? 200 : 10));
             }
@@ -177,12 +177,12 @@ TEST(Gradient, EdgesOfBothSignsAndGreenBlueChanges) {
     }
     // Only green and blue change: the field sees the red byte alone.
     std::mt19937 rng(3);
-    for (int i = 0; i < CapturePixels; ++i) {
+    for (int i = 0; i < capturePixels; ++i) {
         setPixel(i % W, i / W, 90, static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()));
     }
     painterly::referenceGradient();
     const auto& s = painterlyState();
-    for (int n = 0; n < CapturePixels; ++n) {
+    for (int n = 0; n < capturePixels; ++n) {
         ASSERT_EQ(s.FieldX[n], 0);
         ASSERT_EQ(s.FieldY[n], 0);
         ASSERT_EQ(s.IntensityPlane[n], 90);
@@ -220,12 +220,12 @@ TEST(OrientationField, UniformAndGreenBlueOnlyFramesGiveZeroField) {
         if (variant == 0) fillCapture(0, 0, 0);
         if (variant == 1) fillCapture(173, 20, 250);
         if (variant == 2) {
-            for (int i = 0; i < CapturePixels; ++i) {
+            for (int i = 0; i < capturePixels; ++i) {
                 setPixel(i % W, i / W, 255, static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()));
             }
         }
         painterly::computeOrientationField();
-        for (int n = 0; n < CapturePixels; ++n) {
+        for (int n = 0; n < capturePixels; ++n) {
             ASSERT_EQ(s.FieldX[n], 0) << "variant " << variant << " pixel " << n;
             ASSERT_EQ(s.FieldY[n], 0) << "variant " << variant << " pixel " << n;
         }
@@ -236,20 +236,20 @@ TEST(OrientationField, EdgesKeepTheirOrientationThroughTheSmoothing) {
     // A vertical edge's vectors may change sign but never gain a y component; a
     // horizontal edge's never gain an x component.
     auto& s = painterlyState();
-    for (int row = 0; row < CaptureHeight; ++row) {
+    for (int row = 0; row < captureHeight; ++row) {
         for (int column = 0; column < W; ++column) setPixel(column, row, column < 80 ? 30 : 220);
     }
     painterly::computeOrientationField();
-    for (int n = 0; n < CapturePixels; ++n) ASSERT_EQ(s.FieldY[n], 0);
+    for (int n = 0; n < capturePixels; ++n) ASSERT_EQ(s.FieldY[n], 0);
     EXPECT_NE(fieldAt(79, 60).x, 0);
     EXPECT_NE(fieldAt(80, 60).x, 0);
     EXPECT_EQ(fieldAt(20, 60).x, 0);  // far from the edge nothing arrives
 
-    for (int row = 0; row < CaptureHeight; ++row) {
+    for (int row = 0; row < captureHeight; ++row) {
         for (int column = 0; column < W; ++column) setPixel(column, row, row < 60 ? 220 : 30);
     }
     painterly::computeOrientationField();
-    for (int n = 0; n < CapturePixels; ++n) ASSERT_EQ(s.FieldX[n], 0);
+    for (int n = 0; n < capturePixels; ++n) ASSERT_EQ(s.FieldX[n], 0);
     EXPECT_NE(fieldAt(80, 59).y, 0);
     EXPECT_NE(fieldAt(80, 60).y, 0);
 }
@@ -262,13 +262,13 @@ void makeCapture(int kind, std::mt19937& rng) {
     std::uniform_int_distribution<int> byte(0, 255);
     switch (kind % 5) {
         case 0:
-            for (int i = 0; i < painterly::CaptureBytes; ++i) {
+            for (int i = 0; i < painterly::captureBytes; ++i) {
                 painterlyState().CaptureImage[i] = static_cast<std::uint8_t>(byte(rng));
             }
             break;
         case 1: {
             const int cell = 1 + kind % 4;
-            for (int i = 0; i < CapturePixels; ++i) {
+            for (int i = 0; i < capturePixels; ++i) {
                 const bool on = ((i % W) / cell + (i / W) / cell) % 2 == 0;
                 setPixel(i % W, i / W, on ? 255 : 0, 7, 9);
             }
@@ -277,8 +277,8 @@ void makeCapture(int kind, std::mt19937& rng) {
         case 2: {
             fillCapture(static_cast<std::uint8_t>(byte(rng)), 0, 0);
             for (int block = 0; block < 12; ++block) {
-                const int c0 = byte(rng) % W, r0 = byte(rng) % CaptureHeight;
-                const int c1 = std::min(W, c0 + 5 + byte(rng) % 60), r1 = std::min(CaptureHeight, r0 + 5 + byte(rng) % 50);
+                const int c0 = byte(rng) % W, r0 = byte(rng) % captureHeight;
+                const int c1 = std::min(W, c0 + 5 + byte(rng) % 60), r1 = std::min(captureHeight, r0 + 5 + byte(rng) % 50);
                 const auto red = static_cast<std::uint8_t>(byte(rng));
                 for (int r = r0; r < r1; ++r) {
                     for (int c = c0; c < c1; ++c) setPixel(c, r, red, 40, 40);
@@ -288,7 +288,7 @@ void makeCapture(int kind, std::mt19937& rng) {
         }
         case 3: {
             const int dx = byte(rng) % 5 - 2, dy = byte(rng) % 5 - 2, base = byte(rng);
-            for (int i = 0; i < CapturePixels; ++i) {
+            for (int i = 0; i < capturePixels; ++i) {
                 const int v = base + dx * (i % W) + dy * (i / W);
                 setPixel(i % W, i / W, static_cast<std::uint8_t>(v & 255));
             }
@@ -296,15 +296,15 @@ void makeCapture(int kind, std::mt19937& rng) {
         }
         default:
             fillCapture(0, 0, 0);
-            for (int k = 0; k < 40; ++k) setPixel(byte(rng) % W, byte(rng) % CaptureHeight, 255);
+            for (int k = 0; k < 40; ++k) setPixel(byte(rng) % W, byte(rng) % captureHeight, 255);
             break;
     }
 }
 
 TEST(OrientationField, FastPathsMatchTheStepByStepFieldBitForBit) {
     std::mt19937 rng(2024);
-    const painterly::FieldKernel kernels[] = {painterly::FieldKernel::Best, painterly::FieldKernel::Scalar,
-                                              painterly::FieldKernel::Sse2, painterly::FieldKernel::Avx2};
+    const painterly::FieldKernel kernels[] = {painterly::FieldKernel::best, painterly::FieldKernel::scalar,
+                                              painterly::FieldKernel::sse2, painterly::FieldKernel::avx2};
     int compared = 0;
     for (int trial = 0; trial < 60; ++trial) {
         makeCapture(trial, rng);
@@ -327,19 +327,19 @@ TEST(OrientationField, BordersOfAllFourPlanesStayZero) {
         makeCapture(trial, rng);
         // Garbage in every plane beforehand: the stage must re-zero the borders itself.
         for (std::int32_t* plane : {s.FieldX, s.FieldY, s.NextFieldX, s.NextFieldY}) {
-            for (int n = 0; n < CapturePixels; ++n) plane[n] = static_cast<std::int32_t>(rng() % 2041) - 1020;
+            for (int n = 0; n < capturePixels; ++n) plane[n] = static_cast<std::int32_t>(rng() % 2041) - 1020;
         }
         painterly::computeOrientationField();
-        for (int n = 0; n < CapturePixels; ++n) {
+        for (int n = 0; n < capturePixels; ++n) {
             if (!isBorder(n)) continue;
             ASSERT_EQ(s.FieldX[n], 0);
             ASSERT_EQ(s.FieldY[n], 0);
             ASSERT_EQ(s.NextFieldX[n], 0);
             ASSERT_EQ(s.NextFieldY[n], 0);
         }
-        for (int n = 0; n < CapturePixels; ++n) {
-            ASSERT_LE(std::abs(s.FieldX[n]), painterly::FieldLimit);
-            ASSERT_LE(std::abs(s.FieldY[n]), painterly::FieldLimit);
+        for (int n = 0; n < capturePixels; ++n) {
+            ASSERT_LE(std::abs(s.FieldX[n]), painterly::fieldLimit);
+            ASSERT_LE(std::abs(s.FieldY[n]), painterly::fieldLimit);
         }
     }
 }
@@ -354,7 +354,7 @@ std::string writeBytes(const std::string& name, const std::vector<std::uint8_t>&
 }
 
 TEST(CaptureFile, OnlyAWholeCaptureIsTaken) {
-    std::vector<std::uint8_t> bytes(painterly::CaptureBytes);
+    std::vector<std::uint8_t> bytes(painterly::captureBytes);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
     const std::string whole = writeBytes("painterly_whole.raw", bytes);
     bytes.push_back(1);
@@ -362,12 +362,12 @@ TEST(CaptureFile, OnlyAWholeCaptureIsTaken) {
     bytes.resize(1000);
     const std::string shorter = writeBytes("painterly_short.raw", bytes);
 
-    std::vector<std::uint8_t> capture(painterly::CaptureBytes, 0xAB);
+    std::vector<std::uint8_t> capture(painterly::captureBytes, 0xAB);
     std::string why;
     for (const std::string& path : {shorter, longer, std::string("/nonexistent/painterly.raw")}) {
         EXPECT_FALSE(painterly::loadCaptureFile(path.c_str(), capture.data(), why)) << path;
         EXPECT_FALSE(why.empty());
-        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::CaptureBytes, 0xAB)) << "touched by " << path;
+        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::captureBytes, 0xAB)) << "touched by " << path;
     }
     // Only a regular file is read, and nothing waits: not a directory, a FIFO without a
     // writer, or a link to an endless device.
@@ -378,11 +378,11 @@ TEST(CaptureFile, OnlyAWholeCaptureIsTaken) {
     for (const std::string& path : {std::filesystem::temp_directory_path().string(), fifo, zero}) {
         EXPECT_FALSE(painterly::loadCaptureFile(path.c_str(), capture.data(), why)) << path;
         EXPECT_EQ(why, "cannot open " + path + ": not a regular file");
-        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::CaptureBytes, 0xAB)) << "touched by " << path;
+        EXPECT_EQ(capture, std::vector<std::uint8_t>(painterly::captureBytes, 0xAB)) << "touched by " << path;
     }
     ASSERT_TRUE(painterly::loadCaptureFile(whole.c_str(), capture.data(), why)) << why;
     EXPECT_EQ(capture[1], 7);
-    EXPECT_EQ(capture[painterly::CaptureBytes - 1], static_cast<std::uint8_t>((painterly::CaptureBytes - 1) * 7));
+    EXPECT_EQ(capture[painterly::captureBytes - 1], static_cast<std::uint8_t>((painterly::captureBytes - 1) * 7));
     for (const std::string& path : {whole, longer, shorter, fifo, zero, fifo.substr(0, fifo.size() - 5)}) {
         std::remove(path.c_str());
     }
@@ -408,7 +408,7 @@ TEST(FieldDump, PrintsTheFinalFieldRowZeroFirst) {
     std::mt19937 rng(77);
     makeCapture(2, rng);
     const auto& s = painterlyState();
-    const std::vector<std::uint8_t> capture(s.CaptureImage, s.CaptureImage + painterly::CaptureBytes);
+    const std::vector<std::uint8_t> capture(s.CaptureImage, s.CaptureImage + painterly::captureBytes);
     const std::string path = writeBytes("painterly_field_dump.raw", capture);
     painterly::computeOrientationField();
 
@@ -426,7 +426,7 @@ TEST(FieldDump, PrintsTheFinalFieldRowZeroFirst) {
         ASSERT_EQ(line, want.str()) << "row " << row;
         ++row;
     }
-    EXPECT_EQ(row, CaptureHeight);
+    EXPECT_EQ(row, captureHeight);
 
     EXPECT_EQ(runTool("field", out), 2);
     EXPECT_EQ(runTool("field --capture " + path + " --extra", out), 2);

@@ -464,13 +464,13 @@ TEST(SceneLoaderStream, AFileBeyondTheSizeLimitLoadsUpToItAndSaysSo) {
     const Bytes head = cat({text("SCEN"), constantCameraChunk()});
     // Exactly the limit: complete. One byte more: what the limit holds, called too large.
     for (const std::size_t extra : {std::size_t{0}, std::size_t{1}, std::size_t{5} << 20}) {
-        std::FILE* stream = sparseStream(head, scene::MaxSceneFileBytes - head.size() + extra);
+        std::FILE* stream = sparseStream(head, scene::maxSceneFileBytes - head.size() + extra);
         ASSERT_NE(stream, nullptr);
         scene::Scene scene;
         const scene::LoadResult result = scene.load(stream);
         std::fclose(stream);
-        EXPECT_EQ(result.size, scene::MaxSceneFileBytes) << extra;
-        EXPECT_EQ(result.offset, scene::MaxSceneFileBytes) << extra;
+        EXPECT_EQ(result.size, scene::maxSceneFileBytes) << extra;
+        EXPECT_EQ(result.offset, scene::maxSceneFileBytes) << extra;
         EXPECT_TRUE(scene.camera.has_value()) << extra;
         if (extra == 0) {
             EXPECT_TRUE(result.complete()) << result.message();
@@ -481,10 +481,10 @@ TEST(SceneLoaderStream, AFileBeyondTheSizeLimitLoadsUpToItAndSaysSo) {
     }
     // A chunk that the limit cuts says where.
     Bytes cut = cat({text("SCEN"), lightsChunk({w::Light{}, w::Light{}})});
-    std::FILE* stream = sparseStream(Bytes(), scene::MaxSceneFileBytes + 8);
+    std::FILE* stream = sparseStream(Bytes(), scene::maxSceneFileBytes + 8);
     ASSERT_NE(stream, nullptr);
     std::fwrite(text("SCEN").data(), 1, 4, stream);
-    std::fseek(stream, static_cast<long>(scene::MaxSceneFileBytes - 32), SEEK_SET);
+    std::fseek(stream, static_cast<long>(scene::maxSceneFileBytes - 32), SEEK_SET);
     std::fwrite(cut.data() + 4, 1, cut.size() - 4, stream);
     std::rewind(stream);
     scene::Scene scene;

@@ -38,20 +38,20 @@ TEST(SceneTimetable, FramesFollowSpeedInDoublePrecision) {
 TEST(SceneTimetable, RowsShareATextureOnlyWhenTheyNameItWithTheSameText) {
     // Eight rows name "data\texture.raw" alike and share the first row's texture; the
     // flowers have their own.
-    EXPECT_EQ(textureOwners(sceneTable), (std::array<int, SceneRowCount>{0, 0, 0, 0, 0, 0, 0, 7, 0}));
+    EXPECT_EQ(textureOwners(sceneTable), (std::array<int, sceneRowCount>{0, 0, 0, 0, 0, 0, 0, 7, 0}));
     // The same file spelt another way is another texture; a later row that names the
     // flowers' texture shares it.
     auto table = sceneTable;
     table[2].textureFile = "data/texture.raw";
     table[5].textureFile = "data\\texture_flowers.raw";
     table[8].textureFile = "data/texture.raw";
-    EXPECT_EQ(textureOwners(table), (std::array<int, SceneRowCount>{0, 0, 2, 0, 0, 5, 0, 5, 2}));
+    EXPECT_EQ(textureOwners(table), (std::array<int, sceneRowCount>{0, 0, 2, 0, 0, 5, 0, 5, 2}));
 }
 
 TEST(CaptionTable, SizesAreComputedFromTheBandsAndTheTitleIsScaledOnce) {
     const auto first = buildCaptions();
     const auto second = buildCaptions();  // a later set-up gives the same values
-    for (int i = 0; i < CaptionRowCount; ++i) {
+    for (int i = 0; i < captionRowCount; ++i) {
         EXPECT_EQ(first[i].width, second[i].width);
         EXPECT_EQ(first[i].height, second[i].height);
         if (i == 13) continue;

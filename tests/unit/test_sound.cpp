@@ -133,7 +133,7 @@ TEST(SoundRing, KeepsOrderAcrossTheWrapAndStopsAtCapacity) {
 }
 
 TEST_F(SoundSystem, CallsBeforeInitAreRefused) {
-    EXPECT_EQ(FSOUND_Stream_OpenFile("x.mp3", media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile("x.mp3", media::streamFileMode, 0), nullptr);
     expectError(FSOUND_ERR_UNINITIALIZED, "This command failed because FSOUND_Init was not called");
     EXPECT_EQ(FSOUND_Stream_PlayEx(FSOUND_FREE, nullptr, nullptr, true), -1);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_UNINITIALIZED);
@@ -175,24 +175,24 @@ TEST_F(SoundSystem, NoAudioDeviceFailsInit) {
     EXPECT_FALSE(FSOUND_Init(44100, 32, 0));
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INIT);
     // A failed Init leaves nothing half open.
-    EXPECT_EQ(FSOUND_Stream_OpenFile("x.mp3", media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile("x.mp3", media::streamFileMode, 0), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_UNINITIALIZED);
     ASSERT_TRUE(FSOUND_SetDriver(0));
 }
 
 TEST_F(SoundSystem, FilesThatCannotBePlayedAreNamed) {
     ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-    EXPECT_EQ(FSOUND_Stream_OpenFile(dir_.file("absent.mp3").c_str(), media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile(dir_.file("absent.mp3").c_str(), media::streamFileMode, 0), nullptr);
     expectError(FSOUND_ERR_FILE_NOTFOUND, "File not found");
 
     std::vector<unsigned char> text(3000, 'x');
     const std::string textPath = dir_.write("notes.mp3", text);
-    EXPECT_EQ(FSOUND_Stream_OpenFile(textPath.c_str(), media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile(textPath.c_str(), media::streamFileMode, 0), nullptr);
     expectError(FSOUND_ERR_FILE_FORMAT, "Unknown file format");
     const std::vector<unsigned char> empty;
-    EXPECT_EQ(FSOUND_Stream_OpenFile(dir_.write("empty.mp3", empty).c_str(), media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile(dir_.write("empty.mp3", empty).c_str(), media::streamFileMode, 0), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_FILE_FORMAT);
-    EXPECT_EQ(FSOUND_Stream_OpenFile(reinterpret_cast<const char*>(text.data()), media::kStreamMemoryMode,
+    EXPECT_EQ(FSOUND_Stream_OpenFile(reinterpret_cast<const char*>(text.data()), media::streamMemoryMode,
                                      static_cast<int>(text.size())),
               nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_FILE_FORMAT);
@@ -202,7 +202,7 @@ TEST_F(SoundSystem, FilesThatCannotBePlayedAreNamed) {
     ASSERT_EQ(mkfifo(dir_.file("fifo.mp3").c_str(), 0600), 0);
     ASSERT_EQ(symlink("/dev/zero", dir_.file("zero.mp3").c_str()), 0);
     for (const std::string& entry : {dir_.path(), dir_.file("fifo.mp3"), dir_.file("zero.mp3")}) {
-        EXPECT_EQ(FSOUND_Stream_OpenFile(entry.c_str(), media::kStreamFileMode, 0), nullptr) << entry;
+        EXPECT_EQ(FSOUND_Stream_OpenFile(entry.c_str(), media::streamFileMode, 0), nullptr) << entry;
         expectError(FSOUND_ERR_FILE_NOTFOUND, "File not found");
     }
     // Large files of no MPEG audio are given up on after their first bytes.
@@ -210,14 +210,14 @@ TEST_F(SoundSystem, FilesThatCannotBePlayedAreNamed) {
         const std::string path = dir_.write("large.mp3", std::vector<unsigned char>(head, head + std::strlen(head)));
         ASSERT_EQ(truncate(path.c_str(), off_t{4} << 30), 0);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0), nullptr);
+        EXPECT_EQ(FSOUND_Stream_OpenFile(path.c_str(), media::streamFileMode, 0), nullptr);
         expectError(FSOUND_ERR_FILE_FORMAT, "Unknown file format");
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << head;
     }
 
-    EXPECT_EQ(FSOUND_Stream_OpenFile(nullptr, media::kStreamFileMode, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile(nullptr, media::streamFileMode, 0), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INVALID_PARAM);
-    EXPECT_EQ(FSOUND_Stream_OpenFile("abc", media::kStreamMemoryMode, -1), nullptr);
+    EXPECT_EQ(FSOUND_Stream_OpenFile("abc", media::streamMemoryMode, -1), nullptr);
     EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INVALID_PARAM);
 }
 
@@ -226,7 +226,7 @@ TEST_F(SoundSystem, BackslashPathsOpen) {
     std::string windowsStyle = path;
     for (char& c : windowsStyle) if (c == '/') c = '\\';
     ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-    FSOUND_STREAM* stream = FSOUND_Stream_OpenFile(windowsStyle.c_str(), media::kStreamFileMode, 0);
+    FSOUND_STREAM* stream = FSOUND_Stream_OpenFile(windowsStyle.c_str(), media::streamFileMode, 0);
     ASSERT_NE(stream, nullptr);
     EXPECT_TRUE(FSOUND_Stream_Close(stream));
 }
@@ -235,9 +235,9 @@ TEST_F(SoundSystem, ChannelsAndStreamsAreChecked) {
     const std::vector<unsigned char> mp3 = encodeTone(44100, 2, 440.0, 0.2);
     const std::string path = dir_.write("tone.mp3", mp3);
     ASSERT_TRUE(FSOUND_Init(44100, 1, 0));
-    FSOUND_STREAM* first = FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
+    FSOUND_STREAM* first = FSOUND_Stream_OpenFile(path.c_str(), media::streamFileMode, 0);
     FSOUND_STREAM* second = FSOUND_Stream_OpenFile(reinterpret_cast<const char*>(mp3.data()),
-                                                   media::kStreamMemoryMode, static_cast<int>(mp3.size()));
+                                                   media::streamMemoryMode, static_cast<int>(mp3.size()));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
 
@@ -266,8 +266,8 @@ TEST_F(SoundSystem, ChannelsAndStreamsAreChecked) {
 TEST_F(SoundSystem, ShutdownWhilePlayingInvalidatesHandles) {
     const std::string path = dir_.write("tone.mp3", encodeTone(44100, 2, 440.0, 5.0));
     ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
-    FSOUND_STREAM* playing = FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
-    FSOUND_STREAM* idle = FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
+    FSOUND_STREAM* playing = FSOUND_Stream_OpenFile(path.c_str(), media::streamFileMode, 0);
+    FSOUND_STREAM* idle = FSOUND_Stream_OpenFile(path.c_str(), media::streamFileMode, 0);
     ASSERT_NE(playing, nullptr);
     ASSERT_NE(idle, nullptr);
     const int channel = FSOUND_Stream_PlayEx(FSOUND_FREE, playing, nullptr, true);
@@ -345,9 +345,9 @@ bool playThroughDisk(const TempDir& dir, const std::vector<unsigned char>& mp3, 
     if (!FSOUND_Init(kMixRate, 32, 0)) return false;
     const std::string path = dir.write("tone.mp3", mp3);
     FSOUND_STREAM* stream = fromMemory
-        ? FSOUND_Stream_OpenFile(reinterpret_cast<const char*>(mp3.data()), media::kStreamMemoryMode,
+        ? FSOUND_Stream_OpenFile(reinterpret_cast<const char*>(mp3.data()), media::streamMemoryMode,
                                  static_cast<int>(mp3.size()))
-        : FSOUND_Stream_OpenFile(path.c_str(), media::kStreamFileMode, 0);
+        : FSOUND_Stream_OpenFile(path.c_str(), media::streamFileMode, 0);
     EXPECT_NE(stream, nullptr);
     constexpr long kBuffers = 32 * 4096;  // 1024-frame device buffers
     sizeAfterDeviceWrote(output, fileSize(output), kBuffers);

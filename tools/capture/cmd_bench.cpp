@@ -93,7 +93,6 @@ int runBench(int argc, char** argv) {
     const double setupMs = show.setupMs();
 
     std::vector<double> samples[stageCount];
-    std::vector<std::uint8_t> readBuffer(painterly::CaptureBytes);
     painterly::PainterlyState& paint = painterly::painterlyState();
 
     for (int k = 0; k < frames; ++k) {
@@ -152,33 +151,24 @@ int runBench(int argc, char** argv) {
         }
         const GLuint captionList = record([&] { show::drawCaptions(show::captions(), t); });
 
+        // The frame's own passes around the recorded drawing; the read-back refills the
+        // capture with this frame's scene, as the frame did.
         glFinish();
         start = Clock::now();
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_TEXTURE);
-        glLoadIdentity();
-        painterly::beginCapture();
-        glEnable(GL_TEXTURE_2D);
-        glEnable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
-        glColor3f(1.0f, 1.0f, 1.0f);
+        show::clearFrame();
+        show::beginScenePass();
         if (due.texture != nullptr) due.texture->bind();
         glCallList(sceneList);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_LIGHTING);
-        glFinish();
-        glReadPixels(0, 0, painterly::CaptureWidth, painterly::CaptureHeight, GL_RGB, GL_UNSIGNED_BYTE, readBuffer.data());
+        show::endScenePass();
+        painterly::readCapture();
         glCallList(backdropList);
-        glBindTexture(GL_TEXTURE_2D, paint.StrokeTexture);
-        for (int i = 0; i < painterly::StrokeCount; ++i) {
+        painterly::beginStrokePass();
+        for (int i = 0; i < painterly::strokeCount; ++i) {
             const painterly::StrokeArgs& k = paint.strokes[i];
             glColor4f(k.red, k.green, k.blue, 1.0f);
             painterly::emitStrokeQuad(quads[i]);
         }
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_BLEND);
-        glEnable(GL_DEPTH_TEST);
+        painterly::endStrokePass();
         show::beginCaptionPass();
         glCallList(captionList);
         glFinish();

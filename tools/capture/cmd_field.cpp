@@ -37,10 +37,10 @@ int runField(int argc, char** argv) {
 
     std::string line;
     char pair[32];
-    for (int row = 0; row < painterly::CaptureHeight; ++row) {
+    for (int row = 0; row < painterly::captureHeight; ++row) {
         line.clear();
-        for (int column = 0; column < painterly::CaptureWidth; ++column) {
-            const int n = row * painterly::CaptureWidth + column;
+        for (int column = 0; column < painterly::captureWidth; ++column) {
+            const int n = row * painterly::captureWidth + column;
             std::snprintf(pair, sizeof pair, column == 0 ? "%d,%d" : " %d,%d", static_cast<int>(s.FieldX[n]),
                           static_cast<int>(s.FieldY[n]));
             line += pair;

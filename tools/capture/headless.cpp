@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/desktop/key_codes.h"
 #include "shell/app_window.h"
 #include "show/show.h"
 
@@ -64,7 +65,7 @@ HeadlessShow::HeadlessShow(int width, int height)
 HeadlessShow::~HeadlessShow() = default;
 
 void HeadlessShow::drawFrame(double elapsed) {
-    static const std::uint8_t noKeys[256] = {};
+    static const std::uint8_t noKeys[platform::keyboardStateSize] = {};
     currentElapsed = elapsed;
     show::drawShowFrame(elapsed, noKeys);
 }

@@ -146,8 +146,6 @@ inline constexpr InputResult inputGenericFailure = static_cast<std::int32_t>(0x8
 inline constexpr std::uint32_t cooperativeExclusive = 0x1;
 inline constexpr std::uint32_t cooperativeForeground = 0x4;
 
-inline constexpr std::uint32_t keyboardStateSize = 256;
-
 // ---- the seam ----------------------------------------------------------------------
 
 class Desktop {

@@ -36,7 +36,7 @@ std::FILE* openRegularFile(const char* path, int* failure) {
         return nullptr;
     }
     if (!S_ISREG(info.st_mode)) {
-        why = NotRegularFile;
+        why = notRegularFile;
         return nullptr;
     }
     // O_NONBLOCK: a FIFO put there after the look opens at once instead of waiting for
@@ -52,7 +52,7 @@ std::FILE* openRegularFile(const char* path, int* failure) {
     if (::fstat(fd, &info) != 0 || (flags = ::fcntl(fd, F_GETFL)) < 0) {
         error = errno;
     } else if (!S_ISREG(info.st_mode)) {
-        error = NotRegularFile;
+        error = notRegularFile;
     } else if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         error = errno;
     }
@@ -75,7 +75,7 @@ std::FILE* openFile(const char* path, int* failure) {
 }
 
 std::string openFailureText(int failure) {
-    if (failure == NotRegularFile) return "not a regular file";
+    if (failure == notRegularFile) return "not a regular file";
     return std::strerror(failure);
 }
 

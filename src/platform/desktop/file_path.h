@@ -16,8 +16,8 @@ namespace platform {
 std::string hostPath(const char* path);
 
 // Why an open failed: the errno of the failed open (ENOENT, EACCES, ...), or
-// NotRegularFile when the path names something other than a regular file.
-inline constexpr int NotRegularFile = -1;
+// notRegularFile when the path names something other than a regular file.
+inline constexpr int notRegularFile = -1;
 
 // Opens the file at the host path `path` (no backslash mapping: a path given by a
 // person) for reading in binary mode. Null when it cannot be opened or is not a regular
@@ -28,7 +28,7 @@ std::FILE* openRegularFile(const char* path, int* failure = nullptr);
 std::FILE* openFile(const char* path, int* failure = nullptr);
 
 // One line for people about a failure code of the above: the system's text for an
-// errno, "not a regular file" for NotRegularFile.
+// errno, "not a regular file" for notRegularFile.
 std::string openFailureText(int failure);
 
 }  // namespace platform

@@ -105,13 +105,13 @@ std::uint8_t keyCodeForScancode(int scancode) {
 }
 
 void fillKeyState(const std::uint8_t* sdlKeys, int count, std::uint8_t* keys) {
-    std::memset(keys, 0, keyboardStateBytes);
+    std::memset(keys, 0, keyboardStateSize);
     if (sdlKeys == nullptr) return;
     const int limit = count < SDL_NUM_SCANCODES ? count : SDL_NUM_SCANCODES;
     for (int scancode = 0; scancode < limit; ++scancode) {
         if (sdlKeys[scancode] == 0) continue;
         const std::uint8_t code = keyTable.codes[static_cast<std::size_t>(scancode)];
-        if (code != 0) keys[code] = 0x80;
+        if (code != 0) keys[code] = keyDown;
     }
 }
 

@@ -7,7 +7,12 @@
 
 namespace platform {
 
-inline constexpr int keyboardStateBytes = 256;
+// The snapshot: one byte per key code, bit 7 (keyDown) set while the key is down.
+inline constexpr std::uint32_t keyboardStateSize = 256;
+inline constexpr std::uint8_t keyDown = 0x80;
+
+// The one key the show looks at, by its number in the DirectInput (DIK_) numbering.
+inline constexpr int DIK_ESCAPE = 0x01;
 
 // The 256-entry key code for an SDL scancode; 0 for keys the numbering has no code for
 // and for values outside SDL's scancode range.

@@ -506,7 +506,7 @@ public:
         fillKeyState(keys, count, out);
         // A tap that went down and up between two snapshots still shows once.
         for (std::size_t code = 0; code < tapped_.size(); ++code) {
-            if (tapped_[code]) out[code] = 0x80;
+            if (tapped_[code]) out[code] = keyDown;
         }
         tapped_.fill(false);
         return inputOk;

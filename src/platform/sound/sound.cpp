@@ -19,12 +19,12 @@
 
 namespace {
 
-constexpr int kMinMixRate = 4000;
-constexpr int kMaxMixRate = 192000;
-constexpr int kMaxChannels = 256;
-constexpr Uint16 kDeviceFrames = 1024;           // per callback: about 23 ms at 44100 Hz
-constexpr std::size_t kDecodeFrames = 4096;      // what a decoder thread adds at a time
-constexpr std::size_t kMixFrames = 512;          // the callback mixes in blocks this long
+constexpr int minMixRate = 4000;
+constexpr int maxMixRate = 192000;
+constexpr int maxChannels = 256;
+constexpr Uint16 deviceFrames = 1024;           // per callback: about 23 ms at 44100 Hz
+constexpr std::size_t decodeFrames = 4096;      // what a decoder thread adds at a time
+constexpr std::size_t mixFrames = 512;          // the callback mixes in blocks this long
 
 }  // namespace
 
@@ -79,15 +79,15 @@ Result fail(int code, Result result) {
 }
 
 void decodeLoop(FSOUND_STREAM* stream) {
-    std::vector<std::int16_t> block(kDecodeFrames * 2);
+    std::vector<std::int16_t> block(decodeFrames * 2);
     while (!stream->stopRequested.load()) {
-        if (stream->ring.freeFrames() < kDecodeFrames) {
+        if (stream->ring.freeFrames() < decodeFrames) {
             std::unique_lock<std::mutex> lock(stream->wakeMutex);
             stream->wake.wait_for(lock, std::chrono::milliseconds(10),
                                   [stream] { return stream->stopRequested.load(); });
             continue;
         }
-        const std::size_t frames = stream->decoder.read(block.data(), kDecodeFrames);
+        const std::size_t frames = stream->decoder.read(block.data(), decodeFrames);
         if (frames == 0) break;
         stream->ring.push(block.data(), frames);
     }
@@ -114,10 +114,10 @@ void mixCallback(void* userdata, Uint8* out, int bytes) {
     auto* system = static_cast<SoundSystem*>(userdata);
     auto* dst = reinterpret_cast<std::int16_t*>(out);
     std::size_t frames = static_cast<std::size_t>(bytes) / (2 * sizeof(std::int16_t));
-    std::int32_t sum[kMixFrames * 2];
-    std::int16_t piece[kMixFrames * 2];
+    std::int32_t sum[mixFrames * 2];
+    std::int16_t piece[mixFrames * 2];
     while (frames > 0) {
-        const std::size_t n = std::min(frames, kMixFrames);
+        const std::size_t n = std::min(frames, mixFrames);
         std::fill(sum, sum + n * 2, 0);
         for (Channel& channel : system->channels) {
             FSOUND_STREAM* stream = channel.stream;
@@ -165,8 +165,8 @@ bool FSOUND_SetDriver(int driver) {
 bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
     std::lock_guard<std::mutex> lock(soundSystem.apiMutex);
     if (soundSystem.initialized) return fail(FSOUND_ERR_BUSY, false);
-    if (mixRate < kMinMixRate || mixRate > kMaxMixRate || maxSoftwareChannels < 1 ||
-        maxSoftwareChannels > kMaxChannels) {
+    if (mixRate < minMixRate || mixRate > maxMixRate || maxSoftwareChannels < 1 ||
+        maxSoftwareChannels > maxChannels) {
         return fail(FSOUND_ERR_INVALID_PARAM, false);
     }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return fail(FSOUND_ERR_INIT, false);
@@ -184,7 +184,7 @@ bool FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned /*flags*/) {
     want.freq = mixRate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = kDeviceFrames;
+    want.samples = deviceFrames;
     want.callback = mixCallback;
     want.userdata = &soundSystem;
     SDL_AudioSpec have{};

@@ -13,8 +13,8 @@
 namespace platform {
 namespace {
 
-constexpr int kOutputChannels = 2;
-constexpr int kFrameBytes = kOutputChannels * static_cast<int>(sizeof(std::int16_t));
+constexpr int outputChannels = 2;
+constexpr int frameBytes = outputChannels * static_cast<int>(sizeof(std::int16_t));
 
 mpg123_ssize_t readSource(void* handle, void* buffer, std::size_t bytes) {
     auto* source = static_cast<Mp3Decoder::Source*>(handle);
@@ -120,7 +120,7 @@ int Mp3Decoder::openHandle() {
 
 bool Mp3Decoder::startConverter(long rate, int channels) {
     converter_ = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), static_cast<int>(rate),
-                                    AUDIO_S16SYS, kOutputChannels, outputRate_);
+                                    AUDIO_S16SYS, outputChannels, outputRate_);
     return converter_ != nullptr;
 }
 
@@ -178,7 +178,7 @@ std::size_t Mp3Decoder::read(std::int16_t* out, std::size_t maxFrames) {
     while (done < maxFrames) {
         if (carriedAt_ < carried_.size()) {
             const std::size_t frames = std::min(maxFrames - done, (carried_.size() - carriedAt_) / 2);
-            std::memcpy(out + done * 2, carried_.data() + carriedAt_, frames * kFrameBytes);
+            std::memcpy(out + done * 2, carried_.data() + carriedAt_, frames * frameBytes);
             carriedAt_ += frames * 2;
             done += frames;
             if (carried_.size() - carriedAt_ < 2) {
@@ -189,9 +189,9 @@ std::size_t Mp3Decoder::read(std::int16_t* out, std::size_t maxFrames) {
         }
         if (converter_ != nullptr) {
             const std::size_t want = std::min<std::size_t>(maxFrames - done, 1 << 16);
-            const int got = SDL_AudioStreamGet(converter_, out + done * 2, static_cast<int>(want) * kFrameBytes);
+            const int got = SDL_AudioStreamGet(converter_, out + done * 2, static_cast<int>(want) * frameBytes);
             if (got > 0) {
-                done += static_cast<std::size_t>(got) / kFrameBytes;
+                done += static_cast<std::size_t>(got) / frameBytes;
                 continue;
             }
             if (got < 0) inputDone_ = true;

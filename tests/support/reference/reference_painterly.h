@@ -20,7 +20,7 @@ void referenceSmoothingPass();
 void referenceOrientationField();
 
 // The strokes for StrokePhase `phase`, drawing from StrokeRandom seeded with `seed`
-// (the show always uses 1), from CaptureImage and the final field. Writes StrokeCount
+// (the show always uses 1), from CaptureImage and the final field. Writes strokeCount
 // entries to `out`.
 void referencePlanStrokes(float phase, StrokeArgs* out, std::uint32_t seed = 1);
 
