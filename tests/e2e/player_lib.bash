@@ -43,10 +43,10 @@ e2e_poll() {
     done
 }
 
-# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox. On a
-# shared machine X servers come and go; a server that accepts no client (its socket
-# lost to one that was ending on the same number) or on which openbox cannot start is
-# replaced, three times at most.
+# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox, whose
+# process id is E2E_WM_PID. On a shared machine X servers come and go; a server that
+# accepts no client (its socket lost to one that was ending on the same number) or on
+# which openbox cannot start is replaced, three times at most.
 e2e_start_display() {
     local size=$1 attempt xvfb wm
     for attempt in 1 2 3; do
@@ -65,7 +65,10 @@ e2e_start_display() {
             wm=$!
             E2E_PIDS+=("$wm")
             # A loaded machine may take a while to start openbox.
-            e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running && return 0
+            if e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running; then
+                E2E_WM_PID=$wm
+                return 0
+            fi
             echo "openbox did not come up on $DISPLAY (attempt $attempt):"
             cat "$E2E_TMP/openbox.log"
             kill "$wm" 2>/dev/null
