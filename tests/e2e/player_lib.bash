@@ -225,6 +225,26 @@ e2e_idle_now() {
     [ $((after - before)) -le 1 ]
 }
 
+# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c); skips the
+# script (status 77) where it cannot be built.
+e2e_build_grey() {
+    e2e_require cc
+    E2E_GREY=$E2E_TMP/window_grey
+    cc -O2 -o "$E2E_GREY" "$(dirname "${BASH_SOURCE[0]}")/lib/window_grey.c" -lX11 2>"$E2E_TMP/cc.err" || {
+        echo "skipped: tests/e2e/lib/window_grey.c does not build here (it needs cc and libx11-dev):"
+        cat "$E2E_TMP/cc.err"
+        exit 77
+    }
+}
+
+# e2e_grey WINDOW [WxH+X+Y...]: the mean grey (0..255) of the window ("root" for the
+# screen), or of each rectangle of it, on one line, from a picture taken in milliseconds
+# (ImageMagick's import takes seconds on a loaded machine). Nothing, status 1, when no
+# picture can be taken; why is in $E2E_TMP/grey.err. Needs e2e_build_grey first.
+e2e_grey() {
+    "$E2E_GREY" "$@" 2>"$E2E_TMP/grey.err"
+}
+
 # e2e_has_state ID STATE: whether _NET_WM_STATE of the window holds _NET_WM_STATE_STATE.
 e2e_has_state() {
     xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q "_NET_WM_STATE_$2"

@@ -19,12 +19,8 @@ source "$here/player_lib.bash"
 source "$here/lib/reliability.sh"
 
 e2e_skip_without_tools
-e2e_require xev cc
-# Pictures of the window in milliseconds (ImageMagick's import takes seconds on a
-# loaded machine, and the check after a restore must not wait that long).
-WINDOW_GREY=$E2E_TMP/window_grey
-cc -O2 -o "$WINDOW_GREY" "$here/lib/window_grey.c" -lX11 2>"$E2E_TMP/cc.err" ||
-    { echo "skipped: lib/window_grey.c does not build here (it needs the Xlib headers, libx11-dev)"; cat "$E2E_TMP/cc.err"; exit 77; }
+e2e_require xev
+e2e_build_grey
 rel_pick_binaries
 rel_sanitizer_env
 rel_good_data
@@ -57,12 +53,9 @@ finish() {
 }
 
 # brightness ID: mean grey level 0..255 of the window's client area; nothing (status 1)
-# when no picture can be taken, and why in $E2E_TMP/grey.err.
-brightness() {
-    local grey
-    grey=$("$WINDOW_GREY" "$1" 2>"$E2E_TMP/grey.err") || return 1
-    echo "${grey%% *}"
-}
+# when no picture can be taken, and why in $E2E_TMP/grey.err. In milliseconds: the
+# check after a restore must not wait long for its picture.
+brightness() { e2e_grey "$1"; }
 
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 
