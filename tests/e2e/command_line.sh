@@ -3,7 +3,7 @@
 # and open the window they ask for (windowed 800x600; fullscreen 1024x768 on
 # a screen that has the mode), started from / it plays a real data set (the build's),
 # and a wrong argument exits 2 with a usage line before anything opens. That no
-# arguments still show the form is settings_dialog.sh's business. About 15 s.
+# arguments still show the form is settings_dialog.sh's business. A few seconds.
 # Usage: command_line.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
@@ -45,8 +45,9 @@ E2E_RUN_DIR=/ e2e_launch --windowed --size 800x600
 FIRST=$(e2e_find_dialog 20) || { echo "FAIL: no window"; cat "$E2E_TMP/player.err"; exit 1; }
 WINDOW=$(e2e_find_window "Tessaly - Sunmarrow" 5) || WINDOW=none
 e2e_check "the first window is the show's (no settings form)" "$FIRST" "$WINDOW"
-sleep 1.5
-e2e_check "windowed 800x600 client area" "$(e2e_client_size "$WINDOW")" "800x600"
+e2e_check "windowed 800x600 client area" "$(e2e_wait_output 10 800x600 e2e_client_size "$WINDOW")" "800x600"
+# Drawing, the player is past its window's set-up, a fullscreen request included.
+e2e_drawing "$PLAYER_PID" 10 20
 e2e_check "not fullscreen" "$(xprop -id "$WINDOW" _NET_WM_STATE | grep -c _NET_WM_STATE_FULLSCREEN)" "0"
 xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1
 xdotool key Escape
@@ -55,15 +56,14 @@ e2e_check "the 800x600 run ends with Escape" "$EXIT_STATUS" "0"
 if [ -f "$BUILD_DIR/data/sunmarrow.mp3" ]; then
     e2e_check "started from / it read the build's data set" "$(grep -c 'Error' "$E2E_TMP/player.out")" "0"
 else
-    echo "note: the build made no data set (SUNMARROW_DATA is OFF); the show played black"
+    unchecked="the build made no data set (SUNMARROW_DATA is OFF), so a run from / could not read one"
 fi
 
 # --- fullscreen (the form's own mark, not given) at 1024x768, no music
 e2e_launch --size 1024x768 --depth 32 --no-music
 WINDOW=$(e2e_find_window "Tessaly - Sunmarrow" 20) || { echo "FAIL: no show window"; cat "$E2E_TMP/player.err"; exit 1; }
-sleep 1
-e2e_check "fullscreen window covers the screen" "$(e2e_client_size "$WINDOW")" "1024x768"
-e2e_check "fullscreen window state" "$(xprop -id "$WINDOW" _NET_WM_STATE | grep -c _NET_WM_STATE_FULLSCREEN)" "1"
+e2e_check "fullscreen window covers the screen" "$(e2e_wait_output 10 1024x768 e2e_client_size "$WINDOW")" "1024x768"
+e2e_check "fullscreen window state" "$(e2e_poll 10 e2e_has_state "$WINDOW" FULLSCREEN && echo set)" "set"
 kill -TERM "$PLAYER_PID"
 e2e_wait_exit "$PLAYER_PID" 5
 e2e_check "the fullscreen run ends with SIGTERM" "$EXIT_STATUS" "0"
@@ -72,5 +72,9 @@ if [ "$E2E_FAILURES" -ne 0 ]; then
     echo "--- player stderr"
     cat "$E2E_TMP/player.err"
     exit 1
+fi
+if [ -n "${unchecked:-}" ]; then
+    echo "skipped: $unchecked"
+    exit 77
 fi
 echo "all command line checks passed"

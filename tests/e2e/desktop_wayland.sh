@@ -11,10 +11,11 @@
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
 source "$(dirname "$0")/player_lib.bash"
-for tool in Xvfb weston xdotool import convert; do
+for tool in Xvfb weston xdotool; do
     command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ -x "$BUILD_DIR/sunmarrow" ] || { echo "FAIL: $BUILD_DIR/sunmarrow is missing"; exit 1; }
+e2e_build_grey
 SHOW_DATA=${SUNMARROW_TEST_DATA:-}
 [ -n "$SHOW_DATA" ] && [ -d "$SHOW_DATA" ] ||
     { echo "FAIL: the generated data set (SUNMARROW_TEST_DATA) is missing"; exit 1; }
@@ -22,27 +23,33 @@ SHOW_DATA=${SUNMARROW_TEST_DATA:-}
 # Xvfb without a window manager: weston's window (1280x960) sits at 0,0.
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
 E2E_PIDS+=($!)
-for ((i = 0; i < 100; i++)); do
-    [ -s "$E2E_TMP/display" ] && break
-    sleep 0.1
-done
-[ -s "$E2E_TMP/display" ] || { echo "skipped: Xvfb did not start"; cat "$E2E_TMP/xvfb.log"; exit 77; }
+e2e_poll 30 test -s "$E2E_TMP/display" || { echo "skipped: Xvfb did not start"; cat "$E2E_TMP/xvfb.log"; exit 77; }
 export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
+e2e_poll 10 e2e_display_open || { echo "FAIL: Xvfb on $DISPLAY accepts no client"; exit 1; }
 
 export XDG_RUNTIME_DIR=$E2E_TMP/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 socket=wl-sunmarrow-$$
 weston --backend=x11-backend.so --use-pixman --width=640 --height=480 --scale=2 \
     --socket="$socket" >"$E2E_TMP/weston.log" 2>&1 &
-E2E_PIDS+=($!)
-for ((i = 0; i < 100; i++)); do
-    [ -S "$XDG_RUNTIME_DIR/$socket" ] && xdotool search --onlyvisible --class weston >/dev/null 2>&1 && break
-    sleep 0.1
-done
-if ! [ -S "$XDG_RUNTIME_DIR/$socket" ]; then
+weston=$!
+E2E_PIDS+=("$weston")
+# weston_up: its socket is there and its window is on the X screen, or it has ended.
+weston_up() {
+    { [ -S "$XDG_RUNTIME_DIR/$socket" ] && xdotool search --onlyvisible --class weston >/dev/null 2>&1; } ||
+        ! kill -0 "$weston" 2>/dev/null
+}
+# A loaded machine may take a while to start it.
+e2e_poll 60 weston_up
+if ! kill -0 "$weston" 2>/dev/null; then
     echo "skipped: weston did not start on Xvfb"
     tail -20 "$E2E_TMP/weston.log"
     exit 77
+fi
+if ! [ -S "$XDG_RUNTIME_DIR/$socket" ] || ! xdotool search --onlyvisible --class weston >/dev/null 2>&1; then
+    echo "FAIL: weston runs but shows no window or socket after a minute"
+    tail -20 "$E2E_TMP/weston.log"
+    exit 1
 fi
 
 # The player: SDL on Wayland, GTK (the form) on X, the client's protocol log on stderr.
@@ -59,11 +66,13 @@ xdotool windowfocus --sync "$form" >/dev/null 2>&1
 sleep 0.2
 xdotool key Return
 
-for ((i = 0; i < 200; i++)); do
-    grep -q 'set_title("Tessaly - Sunmarrow")' "$E2E_TMP/player.err" && break
-    kill -0 "$PLAYER_PID" 2>/dev/null || break
-    sleep 0.1
-done
+# toplevel_up: the client has asked for the show's toplevel in fullscreen, or it ended.
+toplevel_up() {
+    { grep -q 'set_title("Tessaly - Sunmarrow")' "$E2E_TMP/player.err" &&
+        grep -q 'xdg_toplevel@[0-9]*\.set_fullscreen' "$E2E_TMP/player.err"; } ||
+        ! kill -0 "$PLAYER_PID" 2>/dev/null
+}
+e2e_poll 20 toplevel_up
 e2e_check "a Wayland toplevel titled 'Tessaly - Sunmarrow'" \
     "$(grep -c 'xdg_toplevel@[0-9]*\.set_title("Tessaly - Sunmarrow")' "$E2E_TMP/player.err")" "1"
 e2e_check "fullscreen on the output" "$(grep -c 'xdg_toplevel@[0-9]*\.set_fullscreen' "$E2E_TMP/player.err")" "1"
@@ -71,26 +80,44 @@ e2e_check "fullscreen on the output" "$(grep -c 'xdg_toplevel@[0-9]*\.set_fullsc
 # Some seconds into the show the picture reaches every corner of the window: neither
 # black (the show opens on black; a loaded machine draws few frames at this size, hence
 # the patience) nor the scene's pale clear colour, which is what a view smaller than
-# the drawable leaves around the picture.
-# corner_greys: the mean grey of a 32x32 square in each corner of the screen.
+# the drawable leaves around the picture. Until the show's surface is up the screen
+# shows weston's own background, so the corners count only once they have been black.
+# corner_greys: the mean grey of a 32x32 square in each corner of weston's output, each
+# after a space; a "?" for each when no picture could be taken. Quick: a loaded machine
+# must not let the show's first, black seconds pass between two pictures.
 corner_greys() {
-    local at
-    import -window root "$E2E_TMP/shot.png" 2>/dev/null || return
-    for at in 0+0 1248+0 0+928 1248+928; do
-        printf ' %s' "$(convert "$E2E_TMP/shot.png" -crop "32x32+$at" +repage -colorspace gray \
-            -format '%[fx:int(255*mean)]' info: 2>/dev/null)"
+    local greys
+    greys=$(e2e_grey root 32x32+0+0 32x32+1248+0 32x32+0+928 32x32+1248+928) || greys="? ? ? ?"
+    echo " $greys"
+}
+# all_corners_black: every corner is black, as the show's first frames are.
+all_corners_black() {
+    local grey
+    corners=$(corner_greys)
+    for grey in $corners; do
+        [[ "$grey" =~ ^[0-9]+$ ]] && [ "$grey" -le 8 ] || return 1
     done
 }
-sleep 5
-for ((i = 0; i < 15; i++)); do
+# all_corners_lit: DARK counts the corners not in the picture (an unmeasured one is one);
+# the player must still be running, its surface still up.
+all_corners_lit() {
+    local grey
     corners=$(corner_greys)
     dark=0
-    for grey in $corners; do [ "${grey:-0}" -gt 8 ] && [ "${grey:-0}" -lt 200 ] || dark=$((dark + 1)); done
-    [ "$dark" -eq 0 ] && break
-    sleep 1
-done
+    for grey in $corners; do
+        [[ "$grey" =~ ^[0-9]+$ ]] && [ "$grey" -gt 8 ] && [ "$grey" -lt 200 ] || dark=$((dark + 1))
+    done
+    [ "$dark" -eq 0 ] && kill -0 "$PLAYER_PID" 2>/dev/null
+}
+corners=" ? ? ? ?" dark=4
+if e2e_poll 20 all_corners_black; then first=black; else first="not black"; fi
+e2e_check "the show's surface covers the output, black at first (grey${corners})" "$first" "black"
+e2e_poll 40 all_corners_lit
 e2e_check "the picture reaches all four corners (grey${corners})" "$dark" "0"
-[ "$dark" -eq 0 ] || cp "$E2E_TMP/shot.png" "$BUILD_DIR/wayland-shot.png"
+if [ "$dark" -ne 0 ]; then
+    cat "$E2E_TMP/grey.err"
+    import -window root "$BUILD_DIR/wayland-shot.png" 2>/dev/null && echo "screenshot: $BUILD_DIR/wayland-shot.png"
+fi
 e2e_check "buffers at scale 2" "$(grep -c 'wl_surface@[0-9]*\.set_buffer_scale(2)' "$E2E_TMP/player.err")" "1"
 e2e_check "buffers of every pixel of the output (1280x960)" \
     "$(grep -c 'create_buffer(new id wl_buffer@[0-9]*, [0-9]*, 1280, 960,' "$E2E_TMP/player.err" | awk '{print ($1 > 0)}')" "1"

@@ -43,10 +43,10 @@ e2e_poll() {
     done
 }
 
-# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox. On a
-# shared machine X servers come and go; a server that accepts no client (its socket
-# lost to one that was ending on the same number) or on which openbox cannot start is
-# replaced, three times at most.
+# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox, whose
+# process id is E2E_WM_PID. On a shared machine X servers come and go; a server that
+# accepts no client (its socket lost to one that was ending on the same number) or on
+# which openbox cannot start is replaced, three times at most.
 e2e_start_display() {
     local size=$1 attempt xvfb wm
     for attempt in 1 2 3; do
@@ -65,7 +65,10 @@ e2e_start_display() {
             wm=$!
             E2E_PIDS+=("$wm")
             # A loaded machine may take a while to start openbox.
-            e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running && return 0
+            if e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running; then
+                E2E_WM_PID=$wm
+                return 0
+            fi
             echo "openbox did not come up on $DISPLAY (attempt $attempt):"
             cat "$E2E_TMP/openbox.log"
             kill "$wm" 2>/dev/null
@@ -220,6 +223,26 @@ e2e_idle_now() {
     sleep 0.5
     after=$(e2e_cpu_ticks "$1" 2>/dev/null) || return 1
     [ $((after - before)) -le 1 ]
+}
+
+# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c); skips the
+# script (status 77) where it cannot be built.
+e2e_build_grey() {
+    e2e_require cc
+    E2E_GREY=$E2E_TMP/window_grey
+    cc -O2 -o "$E2E_GREY" "$(dirname "${BASH_SOURCE[0]}")/lib/window_grey.c" -lX11 2>"$E2E_TMP/cc.err" || {
+        echo "skipped: tests/e2e/lib/window_grey.c does not build here (it needs cc and libx11-dev):"
+        cat "$E2E_TMP/cc.err"
+        exit 77
+    }
+}
+
+# e2e_grey WINDOW [WxH+X+Y...]: the mean grey (0..255) of the window ("root" for the
+# screen), or of each rectangle of it, on one line, from a picture taken in milliseconds
+# (ImageMagick's import takes seconds on a loaded machine). Nothing, status 1, when no
+# picture can be taken; why is in $E2E_TMP/grey.err. Needs e2e_build_grey first.
+e2e_grey() {
+    "$E2E_GREY" "$@" 2>"$E2E_TMP/grey.err"
 }
 
 # e2e_has_state ID STATE: whether _NET_WM_STATE of the window holds _NET_WM_STATE_STATE.

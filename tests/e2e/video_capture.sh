@@ -5,13 +5,14 @@
 # the music as its AAC sound track, cut to the same span, in step with the pictures; its
 # progress into a file is a short log. Wrong options are refused with status 2 and a
 # usage line before anything is drawn. Without ffmpeg the tool says so and fails; without
-# ffmpeg, ffprobe or ImageMagick's compare the script skips (77).
+# ffmpeg, ffprobe, ImageMagick's compare or script (a terminal for the bar) the script
+# skips (77).
 set -euo pipefail
 build=$1
 source=$2
 data=${SUNMARROW_TEST_DATA:-$build/test-data/data}
 capture=$build/sunmarrow-capture
-for tool in ffmpeg ffprobe compare; do
+for tool in ffmpeg ffprobe compare script; do
   command -v $tool > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/video_capture.$$.XXXX")
@@ -44,10 +45,8 @@ grep -q "100/100 frames" progress.txt || { echo "no progress seen:"; cat progres
 lines=$(tr '\r' '\n' < progress.txt | grep -c frames)
 [ "$lines" -le 22 ] || { echo "progress into a file took $lines lines:"; cat progress.txt; exit 1; }
 # On a terminal (script gives it one): the bar, redrawn in place.
-if command -v script > /dev/null; then
-  script -qec "'$capture' video --from 40 --to 41 --fps 10 --size 320x240 --out tty.mp4" /dev/null > tty.txt
-  grep -q $'\r\\[#*\\.*\\] 10/10 frames' tty.txt || { echo "no bar on a terminal:"; cat -v tty.txt; exit 1; }
-fi
+script -qec "'$capture' video --from 40 --to 41 --fps 10 --size 320x240 --out tty.mp4" /dev/null > tty.txt
+grep -q $'\r\\[#*\\.*\\] 10/10 frames' tty.txt || { echo "no bar on a terminal:"; cat -v tty.txt; exit 1; }
 
 probe() { ffprobe -v error -select_streams "$1" -show_entries "$2" -of default=noprint_wrappers=1:nokey=1 "${3:-clip.mp4}"; }
 [ "$(probe v:0 stream=codec_name)" = h264 ] || fail "video is not H.264"

@@ -126,13 +126,18 @@ rel_children() {
 # rel_player_window SECONDS: prints the id of the player's window titled "Tessaly -
 # Sunmarrow". A settings form on the way (shown by the player or by a child process of
 # it) is answered with REL_DIALOG_KEYS, by default a windowed run with the form's other
-# marks (Tab to "Fullscreen", clear it, Enter).
+# marks (Tab to "Fullscreen", clear it, Enter). When REL_WINDOW_AFTER names a file, it
+# gets the time (date +%s%N) of the last search that did not find the window yet: the
+# window came up after that.
 rel_player_window() {
-    local limit=$1 id i pid answered=
+    local limit=$1 id i pid answered= looked missed
+    missed=$(date +%s%N)
     for ((i = 0; i < limit * 10; i++)); do
+        looked=$(date +%s%N)
         for pid in "$PLAYER_PID" $(rel_children "$PLAYER_PID"); do
             for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
                 if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "Tessaly - Sunmarrow" ]; then
+                    [ -z "${REL_WINDOW_AFTER:-}" ] || echo "$missed" >"$REL_WINDOW_AFTER"
                     echo "$id"
                     return 0
                 fi
@@ -147,6 +152,7 @@ rel_player_window() {
             done
         done
         kill -0 "$PLAYER_PID" 2>/dev/null || return 1
+        missed=$looked
         sleep 0.1
     done
     return 1
