@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
-# One command from a fresh machine to the show: install, build, generate data/, play.
+# One command from a fresh machine to the show: install, build (which generates the data
+# set into build/data), play. The player starts in build/, so it plays that data set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh"
-cd "$root"
-gen=build/sunmarrow-data
-if [ -x "$gen" ] && { [ ! -d data ] || [ "$gen" -nt data ]; }; then
-  "$gen" --out data && touch data
-fi
+cd "$root/build"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set)."
-  if [ -x build/sunmarrow-capture ]; then
+  if [ -x sunmarrow-capture ]; then
     echo "Rendering the show to sunmarrow.mp4 instead."
-    exec build/sunmarrow-capture video --out sunmarrow.mp4
+    exec ./sunmarrow-capture video --out "$root/sunmarrow.mp4"
   fi
   exit 1
 fi
-exec build/sunmarrow
+exec ./sunmarrow "$@"
