@@ -68,13 +68,4 @@ kill -TERM "$PLAYER_PID"
 e2e_wait_exit "$PLAYER_PID" 5
 e2e_check "the fullscreen run ends with SIGTERM" "$EXIT_STATUS" "0"
 
-if [ "$E2E_FAILURES" -ne 0 ]; then
-    echo "--- player stderr"
-    cat "$E2E_TMP/player.err"
-    exit 1
-fi
-if [ -n "${unchecked:-}" ]; then
-    echo "skipped: $unchecked"
-    exit 77
-fi
-echo "all command line checks passed"
+e2e_finish "command line"

@@ -281,6 +281,22 @@ e2e_check() {
     fi
 }
 
+# e2e_finish WHAT: the script's end. Any failed check fails it (with the player's
+# standard error); else checks left undone ($unchecked names them) make it a skip;
+# else "all WHAT checks passed".
+e2e_finish() {
+    if [ "$E2E_FAILURES" -ne 0 ]; then
+        echo "--- player stderr"
+        cat "$E2E_TMP/player.err"
+        exit 1
+    fi
+    if [ -n "${unchecked:-}" ]; then
+        echo "skipped: $unchecked"
+        exit 77
+    fi
+    echo "all $1 checks passed"
+}
+
 # e2e_outer_origin ID: "X,Y" of the window's outer top-left corner (frame included).
 e2e_outer_origin() {
     local x y left top
