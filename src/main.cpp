@@ -3,7 +3,7 @@
 // the program before anything opens.
 #include <cstdio>
 
-#include "platform/desktop/data_folder.h"
+#include "platform/files/data_folder.h"
 #include "platform/desktop/desktop.h"
 #include "shell/app_main.h"
 #include "shell/command_line.h"

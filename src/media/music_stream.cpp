@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 
 namespace media {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "media/read_error.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 
 namespace media {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "painterly/painterly.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 
 namespace painterly {
 

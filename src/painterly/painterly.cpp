@@ -9,7 +9,7 @@
 
 #include "media/read_error.h"
 #include "painterly/orientation_field.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 
 namespace painterly {
 

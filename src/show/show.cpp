@@ -11,7 +11,7 @@
 #include "media/raw_texture.h"
 #include "media/read_error.h"
 #include "painterly/painterly.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 #include "platform/desktop/key_codes.h"
 #include "scene/scene.h"
 #include "show/caption_overlay.h"

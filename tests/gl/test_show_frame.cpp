@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "painterly/painterly.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 #include "scene/scene_writer.h"
 #include "media/raw_texture.h"
 #include "show/show.h"

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/desktop/data_folder.h"
-#include "platform/desktop/file_path.h"
+#include "platform/files/data_folder.h"
+#include "platform/files/file_path.h"
 
 namespace fs = std::filesystem;
 

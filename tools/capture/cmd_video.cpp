@@ -26,8 +26,8 @@
 #include "capture_commands.h"
 #include "framing.h"
 #include "headless.h"
-#include "platform/desktop/child_process.h"
-#include "platform/desktop/file_path.h"
+#include "platform/process/child_process.h"
+#include "platform/files/file_path.h"
 
 #include "tools/common/png_file.h"
 

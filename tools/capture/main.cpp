@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "capture_commands.h"
-#include "platform/desktop/data_folder.h"
+#include "platform/files/data_folder.h"
 
 int main(int argc, char** argv) {
     platform::chooseDataFolder();  // the working directory's data/, else the installed set

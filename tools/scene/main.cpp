@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 #include "scene/scene.h"
 #include "scene/scene_values.h"
 

@@ -5,16 +5,17 @@
 // (platform/form/form.h: GTK 3, in a child process); tests put a scripted fake in its
 // place.
 //
-// The room is four libraries, so that each program takes no more of it than it uses:
+// The room is two libraries, so that each program takes no more of it than it uses:
 //   desktop           this seam on SDL2 (system_desktop.cpp), the key numbering
 //                     (key_codes.h) and the tick clock (tick_clock.h)
 //   offscreen_gl      a GL context with no window system (offscreen_gl.h), for the
 //                     capture tool, the GL tests and the fuzzers
-//   platform_process  the quit signal mark (quit_signal.h) and child processes joined
-//                     by a pipe (child_process.h); no SDL, so that the form and the
-//                     capture tool can use them
-//   platform_files    opening the show's files (file_path.h) and the data folder
-//                     (data_folder.h); no desktop libraries at all
+// Beside the rooms stand two small folders that the rooms and the tools share:
+//   platform/process  (platform_process) the quit signal mark (quit_signal.h) and child
+//                     processes joined by a pipe (child_process.h); no SDL, so that the
+//                     form and the capture tool can use them
+//   platform/files    (platform_files) opening the show's files (file_path.h) and the
+//                     data folder (data_folder.h); no desktop libraries at all
 // They depend one way: desktop on the form room, the form room on platform_process.
 //
 // Handles are opaque pointers, null when absent. Keyboard calls answer with an

@@ -20,7 +20,7 @@
 
 #include "platform/desktop/desktop.h"
 #include "platform/desktop/key_codes.h"
-#include "platform/desktop/quit_signal.h"
+#include "platform/process/quit_signal.h"
 #include "platform/desktop/tick_clock.h"
 #include "platform/form/form_apart.h"
 

@@ -13,8 +13,8 @@
 //   settings_picture.h  the picture at the top of the form, painted in code (also the
 //                       installed icon's source)
 //
-// Needs: GTK 3; from the desktop room only its process layer (platform_process: the
-//   quit signal mark and child processes), never SDL.
+// Needs: GTK 3 and platform/process (platform_process: the quit signal mark and child
+//   processes), never SDL nor the desktop room.
 // Leaves: GTK started only in the child (in the player's process only when no child
 //   can be made); the player's own process carries no GTK state.
 // Tested by: tests/unit/test_form_apart.cpp, tests/unit/test_settings_dialog.cpp (the

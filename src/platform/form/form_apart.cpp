@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/desktop/child_process.h"
-#include "platform/desktop/quit_signal.h"
+#include "platform/process/child_process.h"
+#include "platform/process/quit_signal.h"
 #include "platform/form/dialog_ids.h"
 #include "platform/form/gtk_ui.h"
 #include "platform/form/settings_form.h"

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/desktop/quit_signal.h"
+#include "platform/process/quit_signal.h"
 
 namespace platform {
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "platform/desktop/quit_signal.h"
+#include "platform/process/quit_signal.h"
 #include "platform/form/dialog_ids.h"
 #include "platform/form/form_apart.h"
 #include "platform/form/gtk_ui.h"

@@ -14,7 +14,7 @@
 // sound_ring.h hands it from a stream's decoder thread to the audio callback.
 //
 // Needs: libmpg123, SDL2's audio (never its video), and platform_files to open files
-//   by the show's one rule (platform/desktop/file_path.h).
+//   by the show's one rule (platform/files/file_path.h).
 // Leaves: between FSOUND_Init and FSOUND_Close, SDL's audio thread and one decoder
 //   thread per open stream; FSOUND_Close ends them all.
 // Tested by: tests/unit/test_sound.cpp (ring, decoder and calls on SDL's dummy and

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 #include "platform/sound/sound.h"
 
 namespace platform {

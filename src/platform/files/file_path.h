@@ -12,7 +12,7 @@
 namespace platform {
 
 // The path as this system spells it: every '\' replaced by '/', and a leading "data/"
-// led into the data folder in use (platform/desktop/data_folder.h).
+// led into the data folder in use (platform/files/data_folder.h).
 std::string hostPath(const char* path);
 
 // Why an open failed: the errno of the failed open (ENOENT, EACCES, ...), or

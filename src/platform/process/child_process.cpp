@@ -1,4 +1,4 @@
-#include "platform/desktop/child_process.h"
+#include "platform/process/child_process.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

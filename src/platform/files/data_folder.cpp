@@ -1,4 +1,4 @@
-#include "platform/desktop/data_folder.h"
+#include "platform/files/data_folder.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "platform/desktop/quit_signal.h"
+#include "platform/process/quit_signal.h"
 
 #include <atomic>
 #include <csignal>

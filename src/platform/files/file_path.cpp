@@ -1,4 +1,4 @@
-#include "platform/desktop/file_path.h"
+#include "platform/files/file_path.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/desktop/data_folder.h"
+#include "platform/files/data_folder.h"
 
 namespace platform {
 
