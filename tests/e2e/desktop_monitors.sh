@@ -3,7 +3,7 @@
 # one, so it does not start at the desktop's (0, 0). A windowed run's outer top-left
 # is the primary monitor's top-left; a fullscreen run switches that monitor alone and
 # covers exactly it, and Escape puts its mode back. With two equal monitors a switch
-# there would leave the primary monitor off (see system_desktop.cpp): the window
+# there would leave the primary monitor off (see src/platform/desktop/display_modes.cpp): the window
 # covers it in its own mode, and both monitors stay as they were.
 # Xvfb cannot host this (with Xinerama its heads show as one display, without it both
 # sit at 0,0), so it runs an Xorg server with the dummy video driver, which needs root.

@@ -6,8 +6,9 @@
 // place.
 //
 // The room is two libraries, so that each program takes no more of it than it uses:
-//   desktop           this seam on SDL2 (system_desktop.cpp), the key numbering
-//                     (key_codes.h) and the tick clock (tick_clock.h)
+//   desktop           this seam on SDL2 (one file per concern over one private
+//                     record, system_desktop.h, which lists them), the key
+//                     numbering (key_codes.h) and the tick clock (tick_clock.h)
 //   offscreen_gl      a GL context with no window system (offscreen_gl.h), for the
 //                     capture tool, the GL tests and the fuzzers
 // Beside the rooms stand two small folders that the rooms and the tools share:
