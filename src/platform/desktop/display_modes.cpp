@@ -1,36 +1,29 @@
 // Display modes: the fullscreen mode of the show's display, switched by SDL when the
 // fullscreen window shows and switched back without it.
-#include <algorithm>
+#include <vector>
 
+#include "platform/desktop/desktop_rules.h"
 #include "platform/desktop/system_desktop.h"
 
 namespace platform {
 
 namespace {
 
-// SDL 2.26 switches an X monitor's mode by turning the monitor off, resizing the whole
-// X screen to the new mode's size and turning the monitor on again where it was; the
-// way back does the same with the desktop's mode. Where the other monitors fit into
-// that size the resize goes through, and a monitor away from the desktop's top-left
-// corner lands outside the screen: it stays off, and SDL's next look at it ends the
-// process (two equal monitors, the primary one on the right, are enough). The switch
-// is safe only from the top-left corner, or where another monitor reaches beyond both
-// sizes so that the X server refuses the resize.
+// The show's monitor, its desktop mode and the other monitors, as SDL sees them, for
+// rules::modeSwitchIsSafe; false when SDL cannot tell.
 bool modeSwitchIsSafe(int width, int height) {
     SDL_Rect show{};
     if (SDL_GetDisplayBounds(sdl::showDisplay, &show) != 0) return false;
-    if (show.x == 0 && show.y == 0) return true;
     SDL_DisplayMode desktop{};
-    if (SDL_GetDesktopDisplayMode(sdl::showDisplay, &desktop) != 0) return false;
-    int right = 0, bottom = 0;
+    if (SDL_GetDesktopDisplayMode(sdl::showDisplay, &desktop) != 0) return show.x == 0 && show.y == 0;
+    std::vector<rules::Rect> others;
     for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
         SDL_Rect other{};
         if (i == sdl::showDisplay || SDL_GetDisplayBounds(i, &other) != 0) continue;
-        right = std::max(right, other.x + other.w);
-        bottom = std::max(bottom, other.y + other.h);
+        others.push_back({other.x, other.y, other.w, other.h});
     }
-    const auto resizeRefused = [&](int w, int h) { return right > w || bottom > h; };
-    return resizeRefused(width, height) && resizeRefused(desktop.w, desktop.h);
+    return rules::modeSwitchIsSafe({show.x, show.y, show.w, show.h}, {desktop.w, desktop.h}, others,
+                                   {width, height});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // outer size), the user data slot, default processing, the size limits and the cursor.
 #include <algorithm>
 
+#include "platform/desktop/desktop_rules.h"
 #include "platform/desktop/system_desktop.h"
 
 namespace platform {
@@ -157,10 +158,10 @@ Window* SystemDesktop::windowFor(Uint32 id) const {
 }
 
 void SystemDesktop::keepMinimumSize(Window* window) {
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window->sdl, &w, &h);
-    if (w >= window->minWidth && h >= window->minHeight) return;
-    SDL_SetWindowSize(window->sdl, std::max(w, window->minWidth), std::max(h, window->minHeight));
+    rules::Size now;
+    SDL_GetWindowSize(window->sdl, &now.w, &now.h);
+    const rules::Size kept = rules::keptClientSize(now, {window->minWidth, window->minHeight});
+    if (kept != now) SDL_SetWindowSize(window->sdl, kept.w, kept.h);
 }
 
 void SystemDesktop::queueSize(Window* window, SizeKind kind) {
