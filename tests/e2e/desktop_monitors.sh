@@ -41,32 +41,7 @@ Section "Screen"
     EndSubSection
 EndSection
 EOF
-# As with Xvfb (e2e_start_display), a server that accepts no client is replaced, three
-# times at most.
-for attempt in 1 2 3; do
-    rm -f "$E2E_TMP/display"
-    Xorg -displayfd 3 -config "$E2E_TMP/dummy.conf" -logfile "$E2E_TMP/xorg.log" -noreset -nolisten tcp \
-        3>"$E2E_TMP/display" >"$E2E_TMP/xorg.out" 2>&1 &
-    xorg=$!
-    E2E_PIDS+=("$xorg")
-    if ! e2e_poll 30 test -s "$E2E_TMP/display"; then
-        echo "skipped: Xorg with the dummy driver did not start"
-        tail -20 "$E2E_TMP/xorg.out"
-        exit 77
-    fi
-    export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
-    e2e_poll 10 e2e_display_open && break
-    echo "Xorg on $DISPLAY accepts no client (attempt $attempt)"
-    kill "$xorg" 2>/dev/null
-    wait "$xorg" 2>/dev/null
-    [ "$attempt" -lt 3 ] || { echo "FAIL: no X server after three attempts"; exit 1; }
-done
-openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
-E2E_WM_PID=$!
-E2E_PIDS+=("$E2E_WM_PID")
-# A loaded machine may take a while to start openbox.
-e2e_poll 60 e2e_wm_settled "$E2E_WM_PID" && e2e_wm_running ||
-    { echo "FAIL: openbox did not come up on $DISPLAY"; cat "$E2E_TMP/openbox.log"; exit 1; }
+e2e_start_server --wm Xorg Xorg -config "$E2E_TMP/dummy.conf" -logfile "$E2E_TMP/xorg-server.log" -noreset
 
 # monitor NAME: "WxH+X+Y" of the output.
 monitor() { xrandr | awk -v n="$1" '$1 == n {for (i = 3; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) {print $i; exit}}'; }
