@@ -2,9 +2,11 @@
 # The player on a desktop of two monitors, with openbox: the primary one is the right
 # one, so it does not start at the desktop's (0, 0). A windowed run's outer top-left
 # is the primary monitor's top-left; a fullscreen run switches that monitor alone and
-# covers exactly it, and Escape puts its mode back. With two equal monitors a switch
-# there would leave the primary monitor off (see src/platform/desktop/display_modes.cpp): the window
-# covers it in its own mode, and both monitors stay as they were.
+# covers exactly it, and Escape puts its mode back. Unplugging the switched monitor
+# under the show leaves the run to end with status 0 and the other monitor in its
+# mode. With two equal monitors a switch there would leave the primary monitor off
+# (see src/platform/desktop/desktop_rules.h): the window covers it in its own mode,
+# and both monitors stay as they were.
 # Xvfb cannot host this (with Xinerama its heads show as one display, without it both
 # sit at 0,0), so it runs an Xorg server with the dummy video driver, which needs root.
 # Usage: desktop_monitors.sh BUILD_DIR SOURCE_DIR
@@ -110,6 +112,16 @@ e2e_check "fullscreen: window covers exactly the primary monitor" \
 e2e_check "fullscreen: other monitor untouched" "$(monitor DUMMY0)" "1280x720+0+0"
 end_with_escape "fullscreen"
 e2e_check "fullscreen: primary monitor's mode back" "$(e2e_wait_output 5 1024x768+1280+0 monitor DUMMY1)" "1024x768+1280+0"
+
+# --- the switched monitor unplugged (turned off) under the show: Escape still ends the
+# run with status 0, and the remaining monitor keeps its mode
+e2e_launch --fullscreen --size 800x600 --no-music
+show_window
+e2e_wait_output 10 800x600+1280+0 monitor DUMMY1 >/dev/null
+xrandr --output DUMMY1 --off
+e2e_check "unplugged: the primary monitor is off" "$(e2e_wait_output 10 "" monitor DUMMY1)" ""
+end_with_escape "unplugged"
+e2e_check "unplugged: the remaining monitor in its mode" "$(monitor DUMMY0)" "1280x720+0+0"
 
 # --- two equal monitors, the primary one on the right: switching there would leave it
 # turned off, so the fullscreen window covers it in the mode it has

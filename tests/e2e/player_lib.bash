@@ -240,16 +240,34 @@ e2e_idle_now() {
     [ $((after - before)) -le 1 ]
 }
 
-# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c); skips the
-# script (status 77) where it cannot be built.
-e2e_build_grey() {
+# e2e_build_tool NAME LIB...: builds tests/e2e/lib/NAME.c with the libraries into
+# $E2E_TMP/NAME; skips the script (status 77) where it cannot be built.
+e2e_build_tool() {
+    local name=$1
+    shift
     e2e_require cc
-    E2E_GREY=$E2E_TMP/window_grey
-    cc -O2 -o "$E2E_GREY" "$(dirname "${BASH_SOURCE[0]}")/lib/window_grey.c" -lX11 2>"$E2E_TMP/cc.err" || {
-        echo "skipped: tests/e2e/lib/window_grey.c does not build here (it needs cc and libx11-dev):"
+    cc -O2 -o "$E2E_TMP/$name" "$(dirname "${BASH_SOURCE[0]}")/lib/$name.c" "$@" 2>"$E2E_TMP/cc.err" || {
+        echo "skipped: tests/e2e/lib/$name.c does not build here (it needs cc and the X libraries' headers):"
         cat "$E2E_TMP/cc.err"
         exit 77
     }
+}
+
+# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c).
+e2e_build_grey() {
+    e2e_build_tool window_grey -lX11
+    E2E_GREY=$E2E_TMP/window_grey
+}
+
+# e2e_build_saver: builds the screen saver reader e2e_saver uses (lib/saver_state.c).
+e2e_build_saver() {
+    e2e_build_tool saver_state -lXss -lX11
+}
+
+# e2e_saver: the X server's screen saver state and idle time, "on|off|disabled MS";
+# nothing, status 1, when it cannot be read.
+e2e_saver() {
+    "$E2E_TMP/saver_state" 2>>"$E2E_TMP/saver.err"
 }
 
 # e2e_grey WINDOW [WxH+X+Y...]: the mean grey (0..255) of the window ("root" for the
