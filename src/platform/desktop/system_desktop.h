@@ -4,11 +4,16 @@
 //   hints.cpp            SDL's hints, the quit signals, the desktop's one instance
 //   form_handoff.cpp     notices and the settings form, handed to the form room
 //   video_start.cpp      video start-up: a real display or none
-//   display_modes.cpp    the fullscreen mode of the show's display and its way back
+//   display_modes.cpp    the fullscreen mode of the show's display and its way back,
+//                        through monitors that go away under it
 //   windows.cpp          windows: creation, showing, the size limits, the cursor
+//   display_claim.cpp    one player per display
 //   window_gl.cpp        the window's GL surface and context, swaps
-//   events.cpp           window events as messages, the quit marker, the screen saver
+//   events.cpp           window events as messages, the quit marker, focus loss and
+//                        the screen saver
 //   keyboard_device.cpp  the keyboard device over SDL's key state
+//
+// The decisions themselves are desktop_rules.h's, apart from SDL.
 //
 // On X11 and on Wayland (SDL_VIDEODRIVER=wayland). The show uses one display: SDL's
 // first, which on X11 is the RandR primary output; its modes are checked, the mode is
@@ -28,6 +33,7 @@
 #include <string>
 
 #include "platform/desktop/desktop.h"
+#include "platform/desktop/desktop_rules.h"
 #include "platform/desktop/key_codes.h"
 
 namespace platform {
@@ -51,6 +57,10 @@ struct Window {
     int outerHeight = 0;
     int minWidth = 0;  // the smallest client area, in window units
     int minHeight = 0;
+    int maxWidth = 0;  // the largest: the largest monitor's size; 0 for none
+    int maxHeight = 0;
+    bool topmost = false;  // kept above the others while it has the focus
+    bool above = false;    // kept above the others now
     int askedWidth = 0;  // the size asked for; the shell's view starts at it
     int askedHeight = 0;
 };
@@ -84,6 +94,13 @@ struct ColourSizes {
 void reportSdlError(const char* what);
 
 bool videoDriverIs(const char* name);
+
+// The X display (an Xlib Display*) the window is on; null off X11.
+void* x11DisplayOf(SDL_Window* window);
+
+// From the window's X display on: the process outlives the X server's refusals of
+// monitor requests (rules::outlivesXError) instead of ending in SDL's error handler.
+void outliveMonitorErrors(SDL_Window* window);
 
 // 5/6/5 for 16 bits and less, else 8/8/8.
 ColourSizes exactColour(std::int32_t bits);
@@ -143,17 +160,27 @@ public:
     void releaseKeyboard(KeyboardDevice* device) override;
     void releaseInput(Input* input) override;
 
+    bool claimDisplay() override;
+
 private:
     // windows.cpp
     Window* windowFor(Uint32 id) const;
-    // Gives the window back its minimum client area when something made it smaller:
-    // without a window manager nothing else refuses a resize. Should the size read
-    // afterwards still be the small one, the event of the correction follows.
-    void keepMinimumSize(Window* window);
+    // Keeps the client area between its minimum and the largest monitor when
+    // something resized it: without a window manager nothing else refuses a resize.
+    // Should the size read afterwards still be the old one, the event of the
+    // correction follows.
+    void keepSizeLimits(Window* window);
     void queueSize(Window* window, SizeKind kind);
+    // Puts the window above all others, or back among them.
+    void keepAbove(Window* window, bool above);
+
+    // display_modes.cpp
+    // Whether the window covers a monitor, and whether in a mode switched for it.
+    rules::Fullscreen fullscreenOf(const Window* window) const;
 
     // events.cpp
     void translate(const SDL_Event& event);
+    void loseFocus(Window* window);
 
     // keyboard_device.cpp
     bool hasKeyboardFocus(const KeyboardDevice* device) const;

@@ -1,5 +1,7 @@
 // Video start-up: SDL's video comes up with the first window class, and only on a
 // display somebody can see.
+#include <SDL_syswm.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -28,6 +30,13 @@ bool videoDriverIs(const char* name) {
     return driver != nullptr && std::strcmp(driver, name) == 0;
 }
 
+void* x11DisplayOf(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    return info.info.x11.display;
+}
+
 }  // namespace sdl
 
 bool SystemDesktop::registerClass(const WindowClass& windowClass) {
@@ -43,9 +52,6 @@ bool SystemDesktop::registerClass(const WindowClass& windowClass) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
-    // SDL keeps the screen saver off from start-up; here it is off only while the
-    // window has the focus and its procedure refuses it.
-    SDL_EnableScreenSaver();
     classes_[windowClass.className] = windowClass;
     return true;
 }

@@ -1,9 +1,15 @@
 // Windows: creation on the show's display, showing (with the frame fitted into an
-// outer size), the user data slot, default processing, the size limits and the cursor.
-#include <algorithm>
-
-#include "platform/desktop/desktop_rules.h"
+// outer size), the user data slot, default processing, the size limits (the capture's
+// size at least, the largest monitor's at most) and the cursor.
 #include "platform/desktop/system_desktop.h"
+
+#include <SDL_syswm.h>
+
+#include <algorithm>
+#include <vector>
+
+// Last: Xlib's macros (None, Status, True...) are not for the headers above.
+#include <X11/Xlib.h>
 
 namespace platform {
 
@@ -11,6 +17,19 @@ namespace {
 
 // How long a window that must fit its frame into its size waits for the frame to be known.
 constexpr int frameWaitMs = 500;
+
+// A window that covers no monitor is no larger than the largest monitor: a drawable of
+// 9000 x 9000 pixels takes seconds a frame to paint, and Escape as long to be seen.
+// One that covers a monitor has that monitor's size.
+rules::Size maximumClientSize(bool fullscreen) {
+    if (fullscreen) return {};
+    std::vector<rules::Rect> monitors;
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
+    }
+    return rules::largestMonitor(monitors);
+}
 
 }  // namespace
 
@@ -52,9 +71,12 @@ Window* SystemDesktop::createWindow(const WindowSpec& request) {
     if ((flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN) {
         SDL_SetWindowDisplayMode(sdl, &fullscreenMode_);
     }
+    sdl::outliveMonitorErrors(sdl);
     if (request.minClientWidth > 0 || request.minClientHeight > 0) {
         SDL_SetWindowMinimumSize(sdl, std::max(request.minClientWidth, 1), std::max(request.minClientHeight, 1));
     }
+    const rules::Size maximum = maximumClientSize((flags & SDL_WINDOW_FULLSCREEN) != 0);
+    if (maximum.w > 0 && maximum.h > 0) SDL_SetWindowMaximumSize(sdl, maximum.w, maximum.h);
 
     auto* window = new Window;
     window->sdl = sdl;
@@ -68,6 +90,10 @@ Window* SystemDesktop::createWindow(const WindowSpec& request) {
     window->askedHeight = request.height;
     window->minWidth = request.minClientWidth;
     window->minHeight = request.minClientHeight;
+    window->maxWidth = maximum.w;
+    window->maxHeight = maximum.h;
+    window->topmost = request.topmost;
+    window->above = request.topmost;
     windows_[window->id] = window;
 
     Message create;
@@ -157,10 +183,17 @@ Window* SystemDesktop::windowFor(Uint32 id) const {
     return found != windows_.end() ? found->second : nullptr;
 }
 
-void SystemDesktop::keepMinimumSize(Window* window) {
+void SystemDesktop::keepSizeLimits(Window* window) {
+    // Monitors come and go: the largest one is looked for again.
+    const rules::Size maximum = maximumClientSize((SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_FULLSCREEN) != 0);
+    if (maximum.w > 0 && maximum.h > 0 && (maximum.w != window->maxWidth || maximum.h != window->maxHeight)) {
+        SDL_SetWindowMaximumSize(window->sdl, maximum.w, maximum.h);
+        window->maxWidth = maximum.w;
+        window->maxHeight = maximum.h;
+    }
     rules::Size now;
     SDL_GetWindowSize(window->sdl, &now.w, &now.h);
-    const rules::Size kept = rules::keptClientSize(now, {window->minWidth, window->minHeight});
+    const rules::Size kept = rules::keptClientSize(now, {window->minWidth, window->minHeight}, maximum);
     if (kept != now) SDL_SetWindowSize(window->sdl, kept.w, kept.h);
 }
 
@@ -174,6 +207,30 @@ void SystemDesktop::queueSize(Window* window, SizeKind kind) {
     size.width = static_cast<std::uint16_t>(w);
     size.height = static_cast<std::uint16_t>(h);
     pending_.push_back(size);
+}
+
+void SystemDesktop::keepAbove(Window* window, bool above) {
+    window->above = above;
+    // SDL 2.26 leaves a fullscreen window's stacking alone: on X the window manager is
+    // asked directly, as SDL asks it for other windows.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if ((SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_FULLSCREEN) == 0 || !SDL_GetWindowWMInfo(window->sdl, &info) ||
+        info.subsystem != SDL_SYSWM_X11) {
+        SDL_SetWindowAlwaysOnTop(window->sdl, above ? SDL_TRUE : SDL_FALSE);
+        return;
+    }
+    Display* display = info.info.x11.display;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = info.info.x11.window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = above ? 1 : 0;  // _NET_WM_STATE_ADD or _REMOVE
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_ABOVE", False));
+    event.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureNotifyMask | SubstructureRedirectMask, &event);
+    XFlush(display);
 }
 
 }  // namespace platform
