@@ -27,12 +27,12 @@ bool SystemDesktop::claimDisplay() {
     // Never through a link someone else put there, and only in a file of our own.
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return true;
-    struct stat file {};
+    struct stat file{};
     if (fstat(fd, &file) != 0 || file.st_uid != getuid() || !S_ISREG(file.st_mode)) {
         close(fd);
         return true;
     }
-    struct flock lock {};
+    struct flock lock{};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     if (fcntl(fd, F_SETLK, &lock) == 0) return true;  // held until the process ends: fd stays open
