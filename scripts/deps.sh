@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
   desktop-file-utils appstream dpkg-dev file
-  x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy weston libx11-dev
+  x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy weston libx11-dev libxss-dev
 )
 missing=()
 for p in "${packages[@]}"; do

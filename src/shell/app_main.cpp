@@ -1,6 +1,9 @@
 #include "shell/app_main.h"
 
 #include <GL/freeglut.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "shell/app_window.h"
 #include "shell/command_line.h"
@@ -59,6 +62,16 @@ void runMessageLoop(std::uint32_t clockOrigin) {
     }
 }
 
+// On standard error always; as a notice too where standard error reaches nobody (a
+// player started from the desktop's menu rather than from a terminal).
+void reportAlreadyPlaying() {
+    std::fputs("sunmarrow: the show is already playing on this display; one player per display\n", stderr);
+    std::fflush(stderr);
+    if (isatty(STDERR_FILENO) == 0) {
+        showErrorBox("The show is already playing on this display.", platform::MessageIcon::warning);
+    }
+}
+
 }  // namespace
 
 void useShowCalls(const ShowCalls& calls) { showCalls = calls; }
@@ -82,6 +95,14 @@ int appMain(platform::Instance instance, const RunOptions* options) {
     appWindow.settings.bits = 16;
     appWindow.settings.fullscreen = false;
     appWindow.settings.music = true;
+
+    // One player per display: a second one would take the first one's switched mode
+    // for the desktop's and leave it behind, and play a second soundtrack.
+    if (!d.claimDisplay()) {
+        reportAlreadyPlaying();
+        appWindow.identity = nullptr;
+        return 0;
+    }
 
     std::intptr_t answer = 0;
     if (options != nullptr) {

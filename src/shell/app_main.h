@@ -22,6 +22,8 @@ extern bool wantFullscreen;
 // Runs the whole program; 0 after a run (also after a failed window creation or show
 // set-up, and when the settings form went away unanswered or a quit signal came while
 // it was open: then nothing is shown), -1 when the window class cannot be registered.
+// A second player on a display that one already plays on says so (standard error, and
+// a notice where standard error is no terminal) and returns 0 before anything opens.
 // With options (the command line's) the settings form is answered by them instead of
 // being shown.
 int appMain(platform::Instance instance, const RunOptions* options = nullptr);

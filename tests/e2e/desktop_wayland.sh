@@ -21,11 +21,7 @@ SHOW_DATA=${SUNMARROW_TEST_DATA:-}
     { echo "FAIL: the generated data set (SUNMARROW_TEST_DATA) is missing"; exit 1; }
 
 # Xvfb without a window manager: weston's window (1280x960) sits at 0,0.
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
-E2E_PIDS+=($!)
-e2e_poll 30 test -s "$E2E_TMP/display" || { echo "skipped: Xvfb did not start"; cat "$E2E_TMP/xvfb.log"; exit 77; }
-export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
-e2e_poll 10 e2e_display_open || { echo "FAIL: Xvfb on $DISPLAY accepts no client"; exit 1; }
+e2e_start_server Xvfb Xvfb -screen 0 1600x1200x24
 
 export XDG_RUNTIME_DIR=$E2E_TMP/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"

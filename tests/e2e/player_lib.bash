@@ -43,42 +43,57 @@ e2e_poll() {
     done
 }
 
-# e2e_start_display WIDTHxHEIGHT: an Xvfb on a free display number, with openbox, whose
-# process id is E2E_WM_PID. On a shared machine X servers come and go; a server that
-# accepts no client (its socket lost to one that was ending on the same number) or on
-# which openbox cannot start is replaced, three times at most.
-e2e_start_display() {
-    local size=$1 attempt xvfb wm
+# e2e_start_server [--wm] NAME SERVER [ARG...]: the X server command SERVER ARG...
+# (Xvfb, Xorg) on a free display number, which DISPLAY then names; with --wm openbox
+# too, its process id in E2E_WM_PID. NAME names the server in messages and its log
+# ($E2E_TMP/NAME.log). On a shared machine X servers come and go; a server that accepts
+# no client (its socket lost to one that was ending on the same number) or on which
+# openbox cannot start is replaced, three times at most. A server that does not start
+# at all skips the script.
+e2e_start_server() {
+    local wm=no name attempt server
+    if [ "$1" = --wm ]; then
+        wm=yes
+        shift
+    fi
+    name=$1
+    shift
     for attempt in 1 2 3; do
         rm -f "$E2E_TMP/display"
-        Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_TMP/display" 2>"$E2E_TMP/xvfb.log" &
-        xvfb=$!
-        E2E_PIDS+=("$xvfb")
+        "$@" -displayfd 3 -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/$name.log" 2>&1 &
+        server=$!
+        E2E_PIDS+=("$server")
         if ! e2e_poll 30 test -s "$E2E_TMP/display"; then
-            echo "skipped: Xvfb did not start"
-            cat "$E2E_TMP/xvfb.log"
+            echo "skipped: $name did not start"
+            tail -20 "$E2E_TMP/$name.log"
             exit 77
         fi
         export DISPLAY=":$(head -n1 "$E2E_TMP/display")"
         if e2e_poll 10 e2e_display_open; then
+            [ "$wm" = yes ] || return 0
             openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
-            wm=$!
-            E2E_PIDS+=("$wm")
+            E2E_WM_PID=$!
+            E2E_PIDS+=("$E2E_WM_PID")
             # A loaded machine may take a while to start openbox.
-            if e2e_poll 60 e2e_wm_settled "$wm" && e2e_wm_running; then
-                E2E_WM_PID=$wm
-                return 0
-            fi
+            e2e_poll 60 e2e_wm_settled "$E2E_WM_PID" && e2e_wm_running && return 0
             echo "openbox did not come up on $DISPLAY (attempt $attempt):"
             cat "$E2E_TMP/openbox.log"
-            kill "$wm" 2>/dev/null
+            kill "$E2E_WM_PID" 2>/dev/null
         else
-            echo "Xvfb on $DISPLAY accepts no client (attempt $attempt)"
+            echo "$name on $DISPLAY accepts no client (attempt $attempt)"
         fi
-        kill "$xvfb" 2>/dev/null
+        kill "$server" 2>/dev/null
+        wait "$server" 2>/dev/null
     done
-    echo "FAIL: no X server with openbox after three attempts"
+    [ "$wm" = yes ] && name="$name with openbox"
+    echo "FAIL: no $name after three attempts"
     exit 1
+}
+
+# e2e_start_display WIDTHxHEIGHT: an Xvfb with one 24-bit screen of that size and
+# openbox (e2e_start_server).
+e2e_start_display() {
+    e2e_start_server --wm Xvfb Xvfb -screen 0 "${1}x24"
 }
 
 e2e_display_open() {
@@ -225,16 +240,34 @@ e2e_idle_now() {
     [ $((after - before)) -le 1 ]
 }
 
-# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c); skips the
-# script (status 77) where it cannot be built.
-e2e_build_grey() {
+# e2e_build_tool NAME LIB...: builds tests/e2e/lib/NAME.c with the libraries into
+# $E2E_TMP/NAME; skips the script (status 77) where it cannot be built.
+e2e_build_tool() {
+    local name=$1
+    shift
     e2e_require cc
-    E2E_GREY=$E2E_TMP/window_grey
-    cc -O2 -o "$E2E_GREY" "$(dirname "${BASH_SOURCE[0]}")/lib/window_grey.c" -lX11 2>"$E2E_TMP/cc.err" || {
-        echo "skipped: tests/e2e/lib/window_grey.c does not build here (it needs cc and libx11-dev):"
+    cc -O2 -o "$E2E_TMP/$name" "$(dirname "${BASH_SOURCE[0]}")/lib/$name.c" "$@" 2>"$E2E_TMP/cc.err" || {
+        echo "skipped: tests/e2e/lib/$name.c does not build here (it needs cc and the X libraries' headers):"
         cat "$E2E_TMP/cc.err"
         exit 77
     }
+}
+
+# e2e_build_grey: builds the picture reader e2e_grey uses (lib/window_grey.c).
+e2e_build_grey() {
+    e2e_build_tool window_grey -lX11
+    E2E_GREY=$E2E_TMP/window_grey
+}
+
+# e2e_build_saver: builds the screen saver reader e2e_saver uses (lib/saver_state.c).
+e2e_build_saver() {
+    e2e_build_tool saver_state -lXss -lX11
+}
+
+# e2e_saver: the X server's screen saver state and idle time, "on|off|disabled MS";
+# nothing, status 1, when it cannot be read.
+e2e_saver() {
+    "$E2E_TMP/saver_state" 2>>"$E2E_TMP/saver.err"
 }
 
 # e2e_grey WINDOW [WxH+X+Y...]: the mean grey (0..255) of the window ("root" for the

@@ -102,6 +102,7 @@ public:
     std::function<void(FakeDesktop&)> onWait;          // waitMessage: must queue something
     std::function<void(FakeDesktop&)> duringCreate;    // after the create message
     std::deque<bool> quitSignals;                      // takeQuitSignal answers, then false
+    bool displayTaken = false;                         // another player holds the display
     bool dialogShown = false;                          // false: the form cannot be shown
     bool dialogGone = false;                           // the form goes away unanswered
     std::vector<int> refusedSwapIntervals;             // the driver says no to these
@@ -324,6 +325,7 @@ public:
     }
     void releaseKeyboard(platform::KeyboardDevice*) override { log.push_back("releaseKeyboard"); }
     void releaseInput(platform::Input*) override { log.push_back("releaseInput"); }
+    bool claimDisplay() override { return !displayTaken; }
 };
 
 // The show as the shell sees it, logging into the desktop's list.

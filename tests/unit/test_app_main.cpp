@@ -54,6 +54,14 @@ TEST_F(AppMainTest, OneCycleInOrderAndExitZero) {
     EXPECT_EQ(shell::appWindow.identity, nullptr);  // it lived in appMain's frame
 }
 
+TEST_F(AppMainTest, ASecondPlayerOnTheDisplaySaysSoAndOpensNothing) {
+    fake.displayTaken = true;
+    EXPECT_EQ(run(), 0);
+    // Standard error is no terminal under the test runner: the notice says it too.
+    EXPECT_EQ(fake.log, std::vector<std::string>{"messageBox warning Error: The show is already playing on this display."});
+    EXPECT_EQ(shell::appWindow.identity, nullptr);
+}
+
 TEST_F(AppMainTest, DefaultsStandWithoutTheDialog) {
     quitOnFrame(1);
     run();

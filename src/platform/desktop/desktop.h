@@ -6,8 +6,9 @@
 // place.
 //
 // The room is two libraries, so that each program takes no more of it than it uses:
-//   desktop           this seam on SDL2 (system_desktop.cpp), the key numbering
-//                     (key_codes.h) and the tick clock (tick_clock.h)
+//   desktop           this seam on SDL2 (one file per concern over one private
+//                     record, system_desktop.h, which lists them), the key
+//                     numbering (key_codes.h) and the tick clock (tick_clock.h)
 //   offscreen_gl      a GL context with no window system (offscreen_gl.h), for the
 //                     capture tool, the GL tests and the fuzzers
 // Beside the rooms stand two small folders that the rooms and the tools share:
@@ -24,12 +25,14 @@
 //
 // Needs: SDL2 (its video; the sound room uses its audio); the form room.
 // Leaves: once the real desktop is made, SIGINT, SIGTERM, SIGHUP and SIGQUIT set the
-//   quit mark instead of ending the process.
-// Tested by: tests/gl/test_shell_desktop.cpp (the real desktop on SDL's offscreen
-//   driver), tests/gl/test_gl_context.cpp, tests/unit/test_keyboard.cpp (key
-//   numbering), tests/unit/test_data_folder.cpp; the shell's unit tests drive the
-//   scripted fake (tests/unit/shell_fake_desktop.h); end to end tests/e2e/player_window.sh,
-//   window_abuse.sh and desktop_{x11,monitors,wayland}.sh.
+//   quit mark instead of ending the process; once its video is up, X errors of
+//   monitor requests no longer end it; a display claimed until the process ends.
+// Tested by: tests/unit/test_desktop_rules.cpp (the decisions, without SDL),
+//   tests/gl/test_shell_desktop.cpp (the real desktop on SDL's offscreen driver),
+//   tests/gl/test_gl_context.cpp, tests/unit/test_keyboard.cpp (key numbering); the
+//   shell's unit tests drive the scripted fake (tests/unit/shell_fake_desktop.h); end
+//   to end tests/e2e/player_window.sh, window_abuse.sh and
+//   desktop_{x11,monitors,wayland,sharing}.sh.
 #pragma once
 
 #include <cstdint>
@@ -228,6 +231,11 @@ public:
     virtual InputResult unacquire(KeyboardDevice* device) = 0;
     virtual void releaseKeyboard(KeyboardDevice* device) = 0;
     virtual void releaseInput(Input* input) = 0;
+
+    // Claims the display this process will show on, for as long as the process runs
+    // (however it ends); false when another player holds it. Best effort: where there
+    // is nothing to claim or no claim can be made, true.
+    virtual bool claimDisplay() = 0;
 };
 
 // The process's real desktop (SDL2 and GTK 3), made on first use. Making it installs
