@@ -176,14 +176,22 @@ StrokeQuad strokeQuad(float a, float b, float z, float theta, float d) {
                       static_cast<double>(z)};
 }
 
-void emitStrokeQuad(const StrokeQuad& q) {
+namespace {
+
+void sendStrokeCorners(const StrokeQuad& q) {
     static constexpr float s[4] = {0.0f, 1.0f, 1.0f, 0.0f};
     static constexpr float t[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    glBegin(GL_QUADS);
     for (int k = 0; k < 4; ++k) {
         glTexCoord2f(s[k], t[k]);
         glVertex3d(q.x[k], q.y[k], q.z);
     }
+}
+
+}  // namespace
+
+void emitStrokeQuad(const StrokeQuad& q) {
+    glBegin(GL_QUADS);
+    sendStrokeCorners(q);
     glEnd();
 }
 
@@ -204,12 +212,30 @@ void endStrokePass() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void drawPlannedStrokes() {
-    beginStrokePass();
-    for (const StrokeArgs& k : painterlyState().strokes) {
-        glColor4f(k.red, k.green, k.blue, 1.0f);
-        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
+void emitStrokeBatch(const StrokeArgs* strokes, const StrokeQuad* quads) {
+    // One batch but for the first stroke, which goes alone with its colour set outside
+    // glBegin, as when every stroke was a glBegin/glEnd pair of its own. Mesa draws that
+    // quad alone, without a per-vertex colour, and had merged all the pairs after it into
+    // the draws that this batch makes: where a draw begins decides along which diagonal
+    // llvmpipe cuts some quads into triangles, so the same draws keep every stroke pixel.
+    for (int i = 0; i < strokeCount; ++i) {
+        glColor4f(strokes[i].red, strokes[i].green, strokes[i].blue, 1.0f);
+        if (i <= 1) glBegin(GL_QUADS);
+        sendStrokeCorners(quads[i]);
+        if (i == 0) glEnd();
     }
+    glEnd();
+}
+
+void drawPlannedStrokes() {
+    static StrokeQuad quads[strokeCount];  // 360 KB, kept off the stack
+    const StrokeArgs* strokes = painterlyState().strokes;
+    for (int i = 0; i < strokeCount; ++i) {
+        const StrokeArgs& k = strokes[i];
+        quads[i] = strokeQuad(k.x, k.y, k.depth, k.angle, k.size);
+    }
+    beginStrokePass();
+    emitStrokeBatch(strokes, quads);
     endStrokePass();
 }
 

@@ -134,4 +134,9 @@ struct StrokeQuad {
 StrokeQuad strokeQuad(float a, float b, float z, float theta, float d);
 void emitStrokeQuad(const StrokeQuad& quad);
 
+// The strokeCount strokes in one batch, as drawPlannedStrokes sends them: each quad
+// after glColor4f(red, green, blue, 1) of its stroke. The picture is the one of 5000
+// drawStroke calls, to the bit.
+void emitStrokeBatch(const StrokeArgs* strokes, const StrokeQuad* quads);
+
 }  // namespace painterly

@@ -89,6 +89,12 @@ struct SceneMesh {
     bool listDecided = false;
     bool allConstant = false;
     std::uint32_t displayList = 0;  // GL display-list name when allConstant
+    // A keyed mesh evaluates each vertex its polygons name once a frame, not once per
+    // corner: those vertices, each once in ascending order, and their values at the
+    // frame drawn (normal x, y, z then position x, y, z: 6 floats from 6 × vertex index).
+    // Both empty where memory ran out: the corners then evaluate their vertex each.
+    std::vector<std::uint16_t> namedVertices;
+    std::vector<float> vertexValues;
 
     std::size_t polygonCount() const { return polygons.size(); }
     std::size_t vertexCount() const { return vertices.size(); }
@@ -102,7 +108,8 @@ struct SceneMesh {
     bool read(ByteReader& in, ReadTrail* trail = nullptr);
 
     // Draws the mesh at `frame` if it is visible there: a compiled display list when
-    // all its vertices are constant, immediate mode otherwise.
+    // all its vertices are constant, immediate mode otherwise. The tracks of the
+    // vertices the polygons name are evaluated at `frame`, the others left alone.
     void draw(float frame);
 };
 
@@ -156,6 +163,8 @@ public:
     void render(float frame);
 
 private:
+    int lightUnits_ = -1;  // GL_MAX_LIGHTS, asked at the first frame drawn
+
     void clear();
     LoadResult parse(std::span<const std::uint8_t> bytes);
 };
