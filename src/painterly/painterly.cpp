@@ -101,6 +101,12 @@ void initPainterly() {
     if (s.BackdropStaging == nullptr) {
         s.BackdropStaging = new std::uint8_t[static_cast<std::size_t>(s.StagingWidth) * s.StagingHeight * 3]();
     }
+    // The backdrop texture is made once at the staging image's size; every frame only
+    // replaces its texels.
+    glBindTexture(GL_TEXTURE_2D, s.BackdropTexture);
+    setLinearRepeat();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s.StagingWidth, s.StagingHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 s.BackdropStaging);
 }
 
 void beginCapture() {
@@ -113,8 +119,7 @@ void beginCapture() {
 }
 
 void readCapture() {
-    glFinish();
-    // 480-byte rows carry no padding under the default pack alignment of 4.
+    // glReadPixels waits for the scene itself. 480-byte rows carry no padding under the default pack alignment of 4.
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
 }
 
@@ -137,8 +142,8 @@ void paintBackdrop(int width, int height) {
     fillStaging(s);
     glBindTexture(GL_TEXTURE_2D, s.BackdropTexture);
     setLinearRepeat();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s.StagingWidth, s.StagingHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 s.BackdropStaging);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.StagingWidth, s.StagingHeight, GL_RGB, GL_UNSIGNED_BYTE,
+                    s.BackdropStaging);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 
