@@ -119,7 +119,8 @@ void beginCapture() {
 }
 
 void readCapture() {
-    // glReadPixels waits for the scene itself. 480-byte rows carry no padding under the default pack alignment of 4.
+    // glReadPixels waits for the scene's drawing itself. 480-byte rows carry no padding
+    // under the default pack alignment of 4.
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
 }
 
@@ -218,11 +219,11 @@ void endStrokePass() {
 }
 
 void emitStrokeBatch(const StrokeArgs* strokes, const StrokeQuad* quads) {
-    // One batch but for the first stroke, which goes alone with its colour set outside
-    // glBegin, as when every stroke was a glBegin/glEnd pair of its own. Mesa draws that
-    // quad alone, without a per-vertex colour, and had merged all the pairs after it into
-    // the draws that this batch makes: where a draw begins decides along which diagonal
-    // llvmpipe cuts some quads into triangles, so the same draws keep every stroke pixel.
+    // One batch, but the first stroke goes alone with its colour set before glBegin, as
+    // when each stroke was a glBegin/glEnd pair: Mesa draws that first quad by itself (its
+    // colour not yet per vertex) and merged the pairs after it into the very draws this
+    // batch makes. Where a draw begins decides along which diagonal llvmpipe cuts some
+    // quads into triangles, so the same draws keep every stroke pixel.
     for (int i = 0; i < strokeCount; ++i) {
         glColor4f(strokes[i].red, strokes[i].green, strokes[i].blue, 1.0f);
         if (i <= 1) glBegin(GL_QUADS);
