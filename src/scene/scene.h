@@ -75,6 +75,15 @@ struct MeshVertex {
     bool isConstant() const;
 };
 
+// Room for the values of a mesh's vertices while it is drawn, so that a vertex is
+// evaluated at its first corner and not again at every other corner that names it.
+// Kept by the scene for all its meshes, so that loading allocates nothing for it.
+struct VertexScratch {
+    std::vector<float> values;          // normal x, y, z then position x, y, z: 6 floats from 6 × vertex index
+    std::vector<std::uint32_t> stamps;  // per vertex: the draw that last filled its values
+    std::uint32_t stamp = 0;            // the current draw
+};
+
 struct SceneMesh {
     std::uint16_t headerWord = 0;  // kept as read; nothing uses it
     // Polygons the file holds but the mesh leaves out: a corner of theirs names a vertex
@@ -89,12 +98,6 @@ struct SceneMesh {
     bool listDecided = false;
     bool allConstant = false;
     std::uint32_t displayList = 0;  // GL display-list name when allConstant
-    // A keyed mesh evaluates each vertex its polygons name once a frame, not once per
-    // corner: those vertices, each once in ascending order, and their values at the
-    // frame drawn (normal x, y, z then position x, y, z: 6 floats from 6 × vertex index).
-    // Both empty where memory ran out: the corners then evaluate their vertex each.
-    std::vector<std::uint16_t> namedVertices;
-    std::vector<float> vertexValues;
 
     std::size_t polygonCount() const { return polygons.size(); }
     std::size_t vertexCount() const { return vertices.size(); }
@@ -108,9 +111,9 @@ struct SceneMesh {
     bool read(ByteReader& in, ReadTrail* trail = nullptr);
 
     // Draws the mesh at `frame` if it is visible there: a compiled display list when
-    // all its vertices are constant, immediate mode otherwise. The tracks of the
-    // vertices the polygons name are evaluated at `frame`, the others left alone.
-    void draw(float frame);
+    // all its vertices are constant, immediate mode otherwise. Each vertex the polygons
+    // name is evaluated once (into `scratch`), the others are left alone.
+    void draw(float frame, VertexScratch& scratch);
 };
 
 // How a load went. A file cut short keeps every object completed before the cut; a
@@ -164,6 +167,7 @@ public:
 
 private:
     int lightUnits_ = -1;  // GL_MAX_LIGHTS, asked at the first frame drawn
+    VertexScratch scratch_;
 
     void clear();
     LoadResult parse(std::span<const std::uint8_t> bytes);

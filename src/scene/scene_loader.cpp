@@ -241,8 +241,6 @@ bool SceneMesh::read(ByteReader& in, ReadTrail* trail) {
     listDecided = false;
     allConstant = false;
     displayList = 0;
-    namedVertices = {};
-    vertexValues = {};
     return true;
 }
 

@@ -32,27 +32,6 @@ void evaluateVertex(MeshVertex& vertex, float frame, float* out) {
     out[5] = at(vertex.posZ, frame);
 }
 
-// The vertices a keyed mesh's polygons name, each once, with room for their values.
-// Memory that runs out leaves both empty, and the corners evaluate their vertex each.
-void prepareVertexValues(SceneMesh& mesh) {
-    const std::size_t vertexCount = mesh.vertices.size();
-    try {
-        std::vector<bool> named(vertexCount, false);
-        for (const MeshPolygon& polygon : mesh.polygons) {
-            for (const MeshCorner& corner : mesh.cornersOf(polygon)) {
-                if (corner.vertexIndex < vertexCount) named[corner.vertexIndex] = true;
-            }
-        }
-        for (std::size_t i = 0; i < vertexCount; ++i) {
-            if (named[i]) mesh.namedVertices.push_back(static_cast<std::uint16_t>(i));
-        }
-        mesh.vertexValues.resize(6 * vertexCount);
-    } catch (const std::bad_alloc&) {
-        mesh.namedVertices = {};
-        mesh.vertexValues = {};
-    }
-}
-
 // A corner as GL takes it: texture coordinate (u, -v), its vertex's normal and position
 // (`v`: the six floats of evaluateVertex).
 void sendCorner(const MeshCorner& corner, const float* v) {
@@ -103,7 +82,9 @@ void emitPolygons(const SceneMesh& mesh, Values values) {
 }
 
 // Sends the mesh at `frame`: into a display list as triangles, or in immediate mode.
-void emitMesh(SceneMesh& mesh, float frame, bool forList) {
+// A vertex is evaluated at the first corner that names it; one short of memory for
+// the scratch evaluates it at every corner.
+void emitMesh(SceneMesh& mesh, float frame, bool forList, VertexScratch& scratch) {
     const auto send = [&](auto values) {
         if (forList) {
             emitTriangles(mesh, values);
@@ -111,18 +92,36 @@ void emitMesh(SceneMesh& mesh, float frame, bool forList) {
             emitPolygons(mesh, values);
         }
     };
-    if (mesh.vertexValues.empty()) {
-        // Every corner evaluates its vertex (a constant mesh, or one short of memory).
-        float scratch[6];
+    const std::size_t vertexCount = mesh.vertices.size();
+    bool roomy = scratch.values.size() >= 6 * vertexCount;
+    if (!roomy) {
+        try {
+            scratch.stamps.resize(vertexCount, 0);
+            scratch.values.resize(6 * vertexCount);
+            roomy = true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (!roomy) {
+        float corner[6];
         send([&](std::uint16_t index) {
-            evaluateVertex(mesh.vertices[index], frame, scratch);
-            return static_cast<const float*>(scratch);
+            evaluateVertex(mesh.vertices[index], frame, corner);
+            return static_cast<const float*>(corner);
         });
         return;
     }
-    float* values = mesh.vertexValues.data();
-    for (std::uint16_t index : mesh.namedVertices) evaluateVertex(mesh.vertices[index], frame, values + 6 * index);
-    send([values](std::uint16_t index) { return static_cast<const float*>(values + 6 * index); });
+    if (++scratch.stamp == 0) {  // after 2^32 draws: no stamp may look current
+        std::fill(scratch.stamps.begin(), scratch.stamps.end(), 0);
+        scratch.stamp = 1;
+    }
+    send([&](std::uint16_t index) {
+        float* values = scratch.values.data() + 6 * static_cast<std::size_t>(index);
+        if (scratch.stamps[index] != scratch.stamp) {
+            evaluateVertex(mesh.vertices[index], frame, values);
+            scratch.stamps[index] = scratch.stamp;
+        }
+        return static_cast<const float*>(values);
+    });
 }
 
 }  // namespace
@@ -162,7 +161,7 @@ void Scene::render(float frame) {
     const std::size_t usable = std::min(lights.size(), static_cast<std::size_t>(lightUnits_));
     for (std::size_t i = 0; i < usable; ++i) lights[i].apply(frame, static_cast<int>(i));
 
-    for (SceneMesh& mesh : meshes) mesh.draw(frame);
+    for (SceneMesh& mesh : meshes) mesh.draw(frame, scratch_);
 
     glDisable(GL_LIGHTING);
 }
@@ -185,7 +184,7 @@ void SceneLight::apply(float frame, int index) {
     glEnable(unit);
 }
 
-void SceneMesh::draw(float frame) {
+void SceneMesh::draw(float frame, VertexScratch& scratch) {
     if (!visibility.isVisible(frame)) return;
     if (!listDecided) {
         allConstant = std::all_of(vertices.begin(), vertices.end(),
@@ -195,21 +194,18 @@ void SceneMesh::draw(float frame) {
             // Without a list name the mesh is simply sent every frame.
             if (displayList == 0) {
                 allConstant = false;
-                prepareVertexValues(*this);
             } else {
                 glNewList(displayList, GL_COMPILE);
-                emitMesh(*this, frame, true);
+                emitMesh(*this, frame, true, scratch);
                 glEndList();
             }
-        } else {
-            prepareVertexValues(*this);
         }
         listDecided = true;
     }
     if (allConstant) {
         glCallList(displayList);
     } else {
-        emitMesh(*this, frame, false);
+        emitMesh(*this, frame, false, scratch);
     }
 }
 
