@@ -101,6 +101,12 @@ void initPainterly() {
     if (s.BackdropStaging == nullptr) {
         s.BackdropStaging = new std::uint8_t[static_cast<std::size_t>(s.StagingWidth) * s.StagingHeight * 3]();
     }
+    // The backdrop texture is made once at the staging image's size; every frame only
+    // replaces its texels.
+    glBindTexture(GL_TEXTURE_2D, s.BackdropTexture);
+    setLinearRepeat();
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s.StagingWidth, s.StagingHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 s.BackdropStaging);
 }
 
 void beginCapture() {
@@ -113,8 +119,8 @@ void beginCapture() {
 }
 
 void readCapture() {
-    glFinish();
-    // 480-byte rows carry no padding under the default pack alignment of 4.
+    // glReadPixels waits for the scene's drawing itself. 480-byte rows carry no padding
+    // under the default pack alignment of 4.
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
 }
 
@@ -137,8 +143,8 @@ void paintBackdrop(int width, int height) {
     fillStaging(s);
     glBindTexture(GL_TEXTURE_2D, s.BackdropTexture);
     setLinearRepeat();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s.StagingWidth, s.StagingHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 s.BackdropStaging);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.StagingWidth, s.StagingHeight, GL_RGB, GL_UNSIGNED_BYTE,
+                    s.BackdropStaging);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 
@@ -176,14 +182,22 @@ StrokeQuad strokeQuad(float a, float b, float z, float theta, float d) {
                       static_cast<double>(z)};
 }
 
-void emitStrokeQuad(const StrokeQuad& q) {
+namespace {
+
+void sendStrokeCorners(const StrokeQuad& q) {
     static constexpr float s[4] = {0.0f, 1.0f, 1.0f, 0.0f};
     static constexpr float t[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    glBegin(GL_QUADS);
     for (int k = 0; k < 4; ++k) {
         glTexCoord2f(s[k], t[k]);
         glVertex3d(q.x[k], q.y[k], q.z);
     }
+}
+
+}  // namespace
+
+void emitStrokeQuad(const StrokeQuad& q) {
+    glBegin(GL_QUADS);
+    sendStrokeCorners(q);
     glEnd();
 }
 
@@ -204,12 +218,30 @@ void endStrokePass() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void drawPlannedStrokes() {
-    beginStrokePass();
-    for (const StrokeArgs& k : painterlyState().strokes) {
-        glColor4f(k.red, k.green, k.blue, 1.0f);
-        drawStroke(k.x, k.y, k.depth, k.angle, k.size);
+void emitStrokeBatch(const StrokeArgs* strokes, const StrokeQuad* quads) {
+    // One batch, but the first stroke goes alone with its colour set before glBegin, as
+    // when each stroke was a glBegin/glEnd pair: Mesa draws that first quad by itself (its
+    // colour not yet per vertex) and merged the pairs after it into the very draws this
+    // batch makes. Where a draw begins decides along which diagonal llvmpipe cuts some
+    // quads into triangles, so the same draws keep every stroke pixel.
+    for (int i = 0; i < strokeCount; ++i) {
+        glColor4f(strokes[i].red, strokes[i].green, strokes[i].blue, 1.0f);
+        if (i <= 1) glBegin(GL_QUADS);
+        sendStrokeCorners(quads[i]);
+        if (i == 0) glEnd();
     }
+    glEnd();
+}
+
+void drawPlannedStrokes() {
+    static StrokeQuad quads[strokeCount];  // 360 KB, kept off the stack
+    const StrokeArgs* strokes = painterlyState().strokes;
+    for (int i = 0; i < strokeCount; ++i) {
+        const StrokeArgs& k = strokes[i];
+        quads[i] = strokeQuad(k.x, k.y, k.depth, k.angle, k.size);
+    }
+    beginStrokePass();
+    emitStrokeBatch(strokes, quads);
     endStrokePass();
 }
 

@@ -75,15 +75,16 @@ struct PainterlyState {
 PainterlyState& painterlyState();
 
 // Generates the two texture names, loads and uploads the brush ("Error reading file\n"
-// on standard output when it is missing or short; missing bytes are transparent) and
-// sizes the staging image. Call once per GL context before the first frame.
+// on standard output when it is missing or short; missing bytes are transparent),
+// sizes the staging image and makes the backdrop texture at its size (each frame then
+// replaces the texels). Call once per GL context before the first frame.
 void initPainterly();
 
 // Selects the 160 × 120 capture viewport at the window's lower left corner with a
 // 640 × 480 orthographic projection and identity model-view.
 void beginCapture();
 
-// Waits for GL and reads the capture area into CaptureImage.
+// Reads the capture area into CaptureImage (glReadPixels waits for the scene's drawing).
 void readCapture();
 
 // Repaints the whole window (width × height pixels) from CaptureImage: backdrop,
@@ -133,5 +134,10 @@ struct StrokeQuad {
 };
 StrokeQuad strokeQuad(float a, float b, float z, float theta, float d);
 void emitStrokeQuad(const StrokeQuad& quad);
+
+// The strokeCount strokes in one batch, as drawPlannedStrokes sends them: each quad
+// after glColor4f(red, green, blue, 1) of its stroke. The picture is the one of 5000
+// drawStroke calls, to the bit.
+void emitStrokeBatch(const StrokeArgs* strokes, const StrokeQuad* quads);
 
 }  // namespace painterly

@@ -75,6 +75,15 @@ struct MeshVertex {
     bool isConstant() const;
 };
 
+// Room for the values of a mesh's vertices while it is drawn, so that a vertex is
+// evaluated at its first corner and not again at every other corner that names it.
+// Kept by the scene for all its meshes, so that loading allocates nothing for it.
+struct VertexScratch {
+    std::vector<float> values;          // normal x, y, z then position x, y, z: 6 floats from 6 × vertex index
+    std::vector<std::uint32_t> stamps;  // per vertex: the draw that last filled its values
+    std::uint32_t stamp = 0;            // the current draw
+};
+
 struct SceneMesh {
     std::uint16_t headerWord = 0;  // kept as read; nothing uses it
     // Polygons the file holds but the mesh leaves out: a corner of theirs names a vertex
@@ -102,8 +111,9 @@ struct SceneMesh {
     bool read(ByteReader& in, ReadTrail* trail = nullptr);
 
     // Draws the mesh at `frame` if it is visible there: a compiled display list when
-    // all its vertices are constant, immediate mode otherwise.
-    void draw(float frame);
+    // all its vertices are constant, immediate mode otherwise. Each vertex the polygons
+    // name is evaluated once (into `scratch`), the others are left alone.
+    void draw(float frame, VertexScratch& scratch);
 };
 
 // How a load went. A file cut short keeps every object completed before the cut; a
@@ -156,6 +166,9 @@ public:
     void render(float frame);
 
 private:
+    int lightUnits_ = -1;  // GL_MAX_LIGHTS, asked at the first frame drawn
+    VertexScratch scratch_;
+
     void clear();
     LoadResult parse(std::span<const std::uint8_t> bytes);
 };

@@ -73,8 +73,13 @@ const std::array<CaptionStrip, captionRowCount>& captions() {
 void setFrameProbe(void (*probe)(FrameStage)) { frameProbe = probe; }
 
 void clearFrame() {
+    // Only the corner: the backdrop pass clears the whole window after the read-back,
+    // so a whole-window clear here would be undone before anything of it shows.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glScissor(0, 0, painterly::captureWidth, painterly::captureHeight);
+    glEnable(GL_SCISSOR_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 void beginScenePass() {
@@ -159,12 +164,15 @@ void drawShowFrame(double elapsed, const std::uint8_t* keys) {
     const double d = elapsed - 4.0;
     const float t = static_cast<float>(d);
     if (d > 200.0) requestQuit();
+    if (keys != nullptr && (keys[platform::DIK_ESCAPE] & platform::keyDown) != 0) requestQuit();
+    if (!state) {  // no set-up yet: nothing to draw but a black window
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        return;
+    }
+    ShowState& s = *state;
 
     clearFrame();
-
-    if (keys != nullptr && (keys[platform::DIK_ESCAPE] & platform::keyDown) != 0) requestQuit();
-    if (!state) return;  // no set-up yet: nothing to draw but the cleared window
-    ShowState& s = *state;
     mark(FrameStage::started);
 
     beginScenePass();

@@ -67,7 +67,9 @@ DueScene dueScene(double elapsed);
 //   painterly::readCapture, painterly::paintFrame (backdrop and stroke passes),
 //   beginCaptionPass, (caption strips drawn).
 
-// Clears colour (to black) and depth over the whole window.
+// Clears colour (to black) and depth in the capture corner (painterly::captureWidth x
+// captureHeight pixels at the lower left), where the scene is drawn and read back; the
+// backdrop pass clears the whole window. Leaves the scissor test off.
 void clearFrame();
 
 // The scene pass: the texture matrix back to identity (undoing the caption pass's

@@ -1,11 +1,15 @@
 // links: scene
 // Drawing scenes on a real GL context: camera projection and view, lights of each
-// kind, the fixed material, display lists for static meshes, hidden meshes, and the
-// light units that one scene leaves for the next.
+// kind, the fixed material, display lists for static meshes, hidden meshes, the light
+// units that one scene leaves for the next, and meshes drawn to the bit as polygons
+// whose corners each evaluate their vertex.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "scene/scene.h"
 #include "scene/scene_writer.h"
@@ -336,6 +340,136 @@ TEST(SceneRenderMeshes, BackFacesAreLitToo) {
     prepareFrame();
     scene.render(0.0f);
     EXPECT_GE(centrePixel().r, 250);
+}
+
+// Polygons of 3 to 9 corners in rings over the floor, each with its own vertices
+// (keyed in the first mesh, constant in the second), their texture coordinates
+// spanning many texels; a two-corner polygon, and a keyed vertex that no polygon names.
+w::SceneDesc polygonScene() {
+    w::SceneDesc desc = floorScene({light(1, 0.3f, -1.0f, -0.2f, 0.7f), light(0, 1.0f, 0.8f, 0.5f)});
+    desc.meshes.assign(2, w::Mesh{});
+    desc.meshes[0].visibility = {{true, 24}, {false, 28}, {true, 1000}};
+    for (int p = 0; p < 14; ++p) {
+        w::Mesh& mesh = desc.meshes[p % 2];
+        const bool keyed = p % 2 == 0;
+        const int corners = 3 + p % 7;
+        const float cx = -4.5f + 1.5f * static_cast<float>(p % 7), cz = -2.0f + 3.0f * static_cast<float>(p / 7);
+        w::Polygon polygon;
+        for (int c = 0; c < corners; ++c) {
+            // Clockwise in x, z: counter-clockwise seen from above, the lit side.
+            const float a = -6.2831853f * static_cast<float>(c) / static_cast<float>(corners) + 0.1f * static_cast<float>(p);
+            const float x = cx + 1.1f * std::cos(a), z = cz + 1.4f * std::sin(a);
+            w::Vertex vertex;
+            vertex.position = {constant(x), constant(0.1f * static_cast<float>(c % 2)), constant(z)};
+            vertex.normal = {constant(0.2f * std::cos(a)), constant(1.0f), constant(0.2f * std::sin(a))};
+            if (keyed) {
+                vertex.position[0].keys = {{x, 0.05f, 0}, {x + 0.3f, -0.01f, 10}, {x - 0.2f, 0.02f, 15}};
+                vertex.normal[0].keys = {{0.1f * static_cast<float>(c), 0.0f, 0}, {-0.3f, 0.01f, 25}};
+            }
+            const float u = 3.0f * std::cos(a) + 0.37f * static_cast<float>(p), v = 2.5f * std::sin(a);
+            polygon.corners.push_back({static_cast<std::uint16_t>(mesh.vertices.size()), u, v});
+            mesh.vertices.push_back(vertex);
+        }
+        mesh.polygons.push_back(polygon);
+    }
+    w::Mesh& keyed = desc.meshes[0];
+    keyed.polygons.push_back(w::Polygon{{{1, 0.5f, 0.5f}, {static_cast<std::uint16_t>(keyed.vertices.size()), 0.1f, 0.1f}}});
+    keyed.vertices.push_back(keyed.vertices[0]);  // named only by the two-corner polygon
+    keyed.vertices.push_back(keyed.vertices[1]);  // named by none
+    return desc;
+}
+
+constexpr int bigWidth = 320;
+constexpr int bigHeight = 240;
+
+std::vector<unsigned char> viewportPixels() {
+    std::vector<unsigned char> rgb(bigWidth * bigHeight * 3);
+    glReadPixels(0, 0, bigWidth, bigHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+// The mesh as every polygon drawn alone, each corner evaluating its vertex's tracks.
+void drawPerCorner(scene::SceneMesh& mesh, float frame) {
+    if (!mesh.visibility.isVisible(frame)) return;
+    for (const scene::MeshPolygon& polygon : mesh.polygons) {
+        glBegin(GL_POLYGON);
+        for (const scene::MeshCorner& corner : mesh.cornersOf(polygon)) {
+            scene::MeshVertex& v = mesh.vertices[corner.vertexIndex];
+            glTexCoord2f(corner.u, -corner.v);
+            glNormal3f(static_cast<float>(v.normalX.evaluate(frame)), static_cast<float>(v.normalY.evaluate(frame)),
+                       static_cast<float>(v.normalZ.evaluate(frame)));
+            glVertex3f(static_cast<float>(v.posX.evaluate(frame)), static_cast<float>(v.posY.evaluate(frame)),
+                       static_cast<float>(v.posZ.evaluate(frame)));
+        }
+        glEnd();
+    }
+}
+
+std::string cursors(const scene::Scene& scene) {
+    std::string out;
+    for (const scene::SceneMesh& mesh : scene.meshes) {
+        for (const scene::MeshVertex& v : mesh.vertices) {
+            for (const scene::AnimTrack* t : {&v.posX, &v.posY, &v.posZ, &v.normalX, &v.normalY, &v.normalZ}) {
+                out += std::to_string(t->cursor()) + "@" + std::to_string(t->segmentStart()) + " ";
+            }
+        }
+        out += "| ";
+    }
+    return out;
+}
+
+// Each vertex is evaluated once a frame and the static mesh is listed as triangles, yet
+// the picture is the one of polygons whose corners each evaluate their vertex, to the
+// bit (texture coordinates, normals and positions interpolated alike), and the tracks'
+// cursors end where per-corner evaluation leaves them (an unnamed vertex's stay put).
+TEST(SceneRenderMeshes, PolygonsDrawAsIfEachCornerEvaluatedItsVertex) {
+    testsupport::GlContext ctx(bigWidth, bigHeight);
+    REQUIRE_GL(ctx);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (renderer == nullptr || std::strncmp(renderer, "llvmpipe", 8) != 0) {
+        GTEST_SKIP() << "the triangles match polygons to the bit on Mesa's llvmpipe; renderer is "
+                     << (renderer != nullptr ? renderer : "unknown");
+    }
+    const w::SceneDesc desc = polygonScene();
+    scene::Scene drawn = loadScene(desc);
+    scene::Scene byCorner = loadScene(desc);
+    w::SceneDesc stageDesc = desc;
+    stageDesc.meshes.clear();
+    scene::Scene stage = loadScene(stageDesc);  // the camera and the lights alone
+
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    std::vector<unsigned char> texels(16 * 16 * 3);
+    for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<unsigned char>((i * 97 + i / 7 * 31) % 256);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 16, 16, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+    const auto prepareTexturedFrame = [] {
+        prepareFrame();
+        glViewport(0, 0, bigWidth, bigHeight);
+        glEnable(GL_TEXTURE_2D);
+    };
+    // Back and forth, and through frames where the keyed mesh is hidden.
+    for (float frame : {0.0f, 6.5f, 2.25f, 19.0f, 6.5f, 26.0f, 40.0f, 33.0f}) {
+        prepareTexturedFrame();
+        drawn.render(frame);
+        const std::vector<unsigned char> picture = viewportPixels();
+
+        prepareTexturedFrame();
+        stage.render(frame);
+        glEnable(GL_LIGHTING);
+        for (scene::SceneMesh& mesh : byCorner.meshes) drawPerCorner(mesh, frame);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        const std::vector<unsigned char> reference = viewportPixels();
+
+        EXPECT_TRUE(picture == reference) << "frame " << frame;
+        EXPECT_EQ(cursors(drawn), cursors(byCorner)) << "frame " << frame;
+    }
+    EXPECT_TRUE(drawn.meshes[1].allConstant);
+    EXPECT_EQ(drawn.meshes[0].vertices.back().posX.cursor(), 0u);  // named by no polygon
 }
 
 }  // namespace

@@ -241,6 +241,7 @@ TEST_F(ShowFrame, AFrameHandsOverTheCaptionState) {
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));  // the corner's clear leaves it off
     GLint src = 0, dst = 0, mode = 0;
     glGetIntegerv(GL_BLEND_SRC, &src);
     glGetIntegerv(GL_BLEND_DST, &dst);

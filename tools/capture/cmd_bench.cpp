@@ -163,11 +163,7 @@ int runBench(int argc, char** argv) {
         painterly::readCapture();
         glCallList(backdropList);
         painterly::beginStrokePass();
-        for (int i = 0; i < painterly::strokeCount; ++i) {
-            const painterly::StrokeArgs& k = paint.strokes[i];
-            glColor4f(k.red, k.green, k.blue, 1.0f);
-            painterly::emitStrokeQuad(quads[i]);
-        }
+        painterly::emitStrokeBatch(paint.strokes, quads.data());
         painterly::endStrokePass();
         show::beginCaptionPass();
         glCallList(captionList);
