@@ -23,7 +23,7 @@
 //    d·(255 − a)/255, each rounded to nearest, summed and saturated at 255.
 //
 // Units: the canvas is width × height pixels of 4 bytes R, G, B, A (A always 255), row 0
-// at the TOP of the window. Strokes come as planStrokes leaves them (640 × 480 space).
+// at the TOP of the window, rows `stride` pixels apart (a little more than the width). Strokes come as planStrokes leaves them (640 × 480 space).
 // The window is split into bands of rows; each band draws the backdrop and then every
 // stroke, in order, clipped to its rows, so each pixel sees the strokes in their order
 // whichever thread draws it. Sizes 1 × 1 to 8192 × 8192.
@@ -59,6 +59,7 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
+    int stride() const { return stride_; }
     const std::uint8_t* pixels() const { return reinterpret_cast<const std::uint8_t*>(pixels_.data()); }
 
     struct Impl;
@@ -66,6 +67,7 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
+    int stride_ = 0;
     std::vector<std::uint32_t> pixels_;
     std::unique_ptr<Impl> impl_;
 };
