@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "media/read_error.h"
+#include "painterly/canvas_pass.h"
 #include "painterly/orientation_field.h"
+#include "painterly/painter_choice.h"
 #include "platform/files/file_path.h"
 
 namespace painterly {
@@ -101,6 +103,10 @@ void initPainterly() {
     if (s.BackdropStaging == nullptr) {
         s.BackdropStaging = new std::uint8_t[static_cast<std::size_t>(s.StagingWidth) * s.StagingHeight * 3]();
     }
+
+    // The painterly path for this context: the processor's on a software rasterizer.
+    setPainterPath(choosePainter(requestedPainter(), reinterpret_cast<const char*>(glGetString(GL_RENDERER))));
+    resetCanvasPass();
 }
 
 void beginCapture() {
@@ -214,6 +220,7 @@ void drawPlannedStrokes() {
 }
 
 void paintFrame(int width, int height, std::int32_t strokeClockMs) {
+    if (painterPath() == PainterPath::cpu) return paintFrameOnCanvas(width, height, strokeClockMs);
     paintBackdrop(width, height);
     computeOrientationField();
     PainterlyState& s = painterlyState();

@@ -75,8 +75,9 @@ struct PainterlyState {
 PainterlyState& painterlyState();
 
 // Generates the two texture names, loads and uploads the brush ("Error reading file\n"
-// on standard output when it is missing or short; missing bytes are transparent) and
-// sizes the staging image. Call once per GL context before the first frame.
+// on standard output when it is missing or short; missing bytes are transparent),
+// sizes the staging image and chooses the painterly path for the context's renderer
+// (painter_choice.h). Call once per GL context before the first frame.
 void initPainterly();
 
 // Selects the 160 × 120 capture viewport at the window's lower left corner with a
@@ -87,7 +88,8 @@ void beginCapture();
 void readCapture();
 
 // Repaints the whole window (width × height pixels) from CaptureImage: backdrop,
-// orientation field, strokes. strokeClockMs is the wobble clock in milliseconds.
+// orientation field, strokes. strokeClockMs is the wobble clock in milliseconds. On the
+// processor path the stages below give way to canvas_pass.h, with the same picture.
 // Leaves texturing and blending off, the depth test on, the viewport on the whole window.
 void paintFrame(int width, int height, std::int32_t strokeClockMs);
 
