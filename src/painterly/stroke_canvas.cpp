@@ -684,13 +684,21 @@ void StrokeCanvas::paint(int width, int height, const std::uint8_t* capture, con
         for (int i = begin; i < end; ++i) {
             const StrokeArgs& k = args[i];
             const StrokeQuad q = strokeQuad(k.x, k.y, k.depth, k.angle, k.size);
+            Quad& quad = m.strokes[i];
+            // Corners beyond ±100,000 (the drawing space is 640 × 480; NaN fails too) draw
+            // nothing here, which keeps every edge product within 64 bits.
+            bool near = true;
+            for (int c = 0; c < 4; ++c) near = near && std::fabs(q.x[c]) < 1e5 && std::fabs(q.y[c]) < 1e5;
+            if (!near) {
+                quad = Quad{};
+                continue;
+            }
             static constexpr float s[4] = {0.0f, 1.0f, 1.0f, 0.0f};
             static constexpr float t[4] = {0.0f, 0.0f, 1.0f, 1.0f};
             Vertex v[4];
             for (int c = 0; c < 4; ++c) {
                 v[c] = windowVertex(static_cast<float>(q.x[c]), static_cast<float>(q.y[c]), s[c], t[c], width, height);
             }
-            Quad& quad = m.strokes[i];
             setUpQuad(v, height, quad);
             quad.colour = static_cast<std::uint32_t>(canvasColourByte(k.red)) |
                           static_cast<std::uint32_t>(canvasColourByte(k.green)) << 8 |
