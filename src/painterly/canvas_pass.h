@@ -1,8 +1,8 @@
 // The painterly pass on the processor path (painter_choice.h): the orientation field and
 // the stroke plan as on the GL path, then the backdrop and the strokes composed on a
-// StrokeCanvas at window size, uploaded into one texture (made once per context and
-// size, then updated in place) and drawn as one quad. The scene render before it and
-// the captions after it stay in GL; the GL state it hands on is the GL path's.
+// StrokeCanvas at window size and handed to GL in one glDrawPixels. The scene render
+// before it and the captions after it stay in GL; the GL state it hands on is the GL
+// path's (the raster position and nothing else besides).
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,6 @@
 namespace painterly {
 
 class StrokeCanvas;
-
-// Forgets the canvas texture: a new GL context has none. initPainterly calls it.
-void resetCanvasPass();
 
 // paintFrame on the processor path. Leaves what paintFrame leaves: texturing and
 // blending off (blend function SRC_ALPHA, ONE_MINUS_SRC_ALPHA), the depth test on, the
@@ -30,5 +27,6 @@ StrokeCanvas& paintCanvas();
 
 }  // namespace painterly
 
-// Needs: initPainterly (the brush, the stroke texture); a current GL context.
+// Needs: initPainterly (the brush, the stroke texture); a current GL context of
+// OpenGL 1.4 (glWindowPos).
 // Tested by: tests/gl/test_painterly.cpp.

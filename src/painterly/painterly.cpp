@@ -106,7 +106,6 @@ void initPainterly() {
 
     // The painterly path for this context: the processor's on a software rasterizer.
     setPainterPath(choosePainter(requestedPainter(), reinterpret_cast<const char*>(glGetString(GL_RENDERER))));
-    resetCanvasPass();
 }
 
 void beginCapture() {

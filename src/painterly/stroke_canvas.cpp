@@ -648,6 +648,8 @@ bool StrokeCanvas::useKernel(CanvasKernel kernel) {
 
 CanvasKernel StrokeCanvas::kernel() const { return impl_->kernel; }
 
+int StrokeCanvas::threads() const { return impl_->workers.size(); }
+
 void StrokeCanvas::paint(int width, int height, const std::uint8_t* capture, const std::uint8_t* brush,
                          const StrokeArgs* args, int count) {
     width = std::clamp(width, 1, 8192);

@@ -51,6 +51,7 @@ public:
     // false (and the kernel unchanged) when this processor or build lacks it.
     bool useKernel(CanvasKernel kernel);
     CanvasKernel kernel() const;
+    int threads() const;  // the crew's size
 
     // Composes the window: capture is CaptureImage (160 × 120 RGB, bottom row first),
     // brush the 32 × 128 alpha texels (row t = 0 first).
