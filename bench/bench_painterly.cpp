@@ -149,9 +149,10 @@ void BM_Canvas(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Canvas)
-    ->ArgNames({"w", "h", "kernel", "threads"})  // kernel 0 best, 1 scalar, 2 AVX2
-    ->Args({640, 480, 0, 1})
+    ->ArgNames({"w", "h", "kernel", "threads"})  // kernel 0 best, 1 scalar, 2 AVX2, 3 AVX-512
     ->Args({640, 480, 1, 1})
+    ->Args({640, 480, 2, 1})
+    ->Args({640, 480, 3, 1})
     ->Args({640, 480, 0, 0})
     ->Args({1024, 768, 0, 1})
     ->Args({1024, 768, 0, 0})

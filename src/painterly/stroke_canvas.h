@@ -37,8 +37,9 @@
 
 namespace painterly {
 
-// The code paths of the canvas; all give the same bytes.
-enum class CanvasKernel { best, scalar, avx2 };
+// The code paths of the canvas; all give the same bytes. best: AVX-512 (F, BW) where the
+// processor has it, else AVX2 with FMA, else scalar (other architectures too).
+enum class CanvasKernel { best, scalar, avx2, avx512 };
 
 class StrokeCanvas {
 public:

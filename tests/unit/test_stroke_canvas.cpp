@@ -59,7 +59,8 @@ TEST(StrokeCanvasRules, AStrokeAtFullSizeLaysTheBrushOnThePixelsHeadUp) {
     const datagen::Image brush = datagen::makeBrush();
     std::vector<std::uint8_t> grey(painterly::captureBytes, 90);
     const StrokeArgs stroke{320.0f, 240.0f, -1.0f, 0.0f, 1.0f, 1.0f, 0.5f, 0.0f};
-    for (const painterly::CanvasKernel kernel : {painterly::CanvasKernel::scalar, painterly::CanvasKernel::avx2}) {
+    for (const painterly::CanvasKernel kernel :
+         {painterly::CanvasKernel::scalar, painterly::CanvasKernel::avx2, painterly::CanvasKernel::avx512}) {
         StrokeCanvas canvas(1);
         if (!canvas.useKernel(kernel)) continue;
         canvas.paint(640, 480, grey.data(), brush.pixels.data(), &stroke, 1);
@@ -96,7 +97,8 @@ TEST(StrokeCanvasKernels, EveryKernelAndCrewPaintsTheSameBytes) {
         reference.useKernel(painterly::CanvasKernel::scalar);
         reference.paint(width, height, c.data(), brush.pixels.data(), strokes.data(), painterly::strokeCount);
         for (const auto& [kernel, threads] : {std::pair{painterly::CanvasKernel::avx2, 1},
-                                             std::pair{painterly::CanvasKernel::best, 3}}) {
+                                              std::pair{painterly::CanvasKernel::avx512, 1},
+                                              std::pair{painterly::CanvasKernel::best, 3}}) {
             StrokeCanvas canvas(threads);
             if (!canvas.useKernel(kernel)) continue;
             canvas.paint(width, height, c.data(), brush.pixels.data(), strokes.data(), painterly::strokeCount);

@@ -256,7 +256,10 @@ int runBench(int argc, char** argv) {
     std::printf("sunmarrow-capture bench: %dx%d, %d frames over 0..204 s, initShow %.1f ms\n", width, height, frames,
                 setupMs);
     std::printf("renderer %s; canvas: %d threads, %s kernel; load average %s before, %s after\n", show.renderer(),
-                canvas.threads(), canvas.kernel() == painterly::CanvasKernel::avx2 ? "AVX2" : "scalar",
+                canvas.threads(),
+                canvas.kernel() == painterly::CanvasKernel::avx512 ? "AVX-512"
+                : canvas.kernel() == painterly::CanvasKernel::avx2 ? "AVX2"
+                                                                   : "scalar",
                 loadBefore.c_str(), loadAfter.c_str());
     std::printf("%-20s", "stage");
     for (const painterly::PainterPath path : paths) {
