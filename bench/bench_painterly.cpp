@@ -1,6 +1,7 @@
 // Per-frame CPU work of the painterly renderer on a synthetic picture with sky, sun,
 // hills, buildings and grain: the orientation field and the stroke planning (sampling,
-// bilinear samples, trigonometry; no GL), each fast and step by step.
+// bilinear samples, trigonometry; no GL), each fast and step by step, and the processor
+// path's canvas (backdrop and 5000 strokes with the generated brush) per kernel and crew.
 //   bench_painterly --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
@@ -14,7 +15,9 @@
 #include "painterly/brush_strokes.h"
 #include "painterly/orientation_field.h"
 #include "painterly/painterly.h"
+#include "painterly/stroke_canvas.h"
 #include "support/reference/reference_painterly.h"
+#include "tools/data/brush.h"
 
 namespace {
 
@@ -125,6 +128,36 @@ void BM_StrokeLayoutOnce(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StrokeLayoutOnce)->Unit(benchmark::kMicrosecond);
+
+// One window of the processor path: arguments width, height, kernel, threads (0: a
+// thread per core).
+void BM_Canvas(benchmark::State& state) {
+    paintSyntheticCapture();
+    painterly::computeOrientationField();
+    painterly::planStrokes(painterly::strokePhaseFromClock(1000));
+    const datagen::Image brush = datagen::makeBrush();
+    painterly::StrokeCanvas canvas(static_cast<int>(state.range(3)));
+    if (!canvas.useKernel(static_cast<painterly::CanvasKernel>(state.range(2)))) {
+        state.SkipWithError("code path not available on this processor");
+        return;
+    }
+    const painterly::PainterlyState& s = painterly::painterlyState();
+    for (auto _ : state) {
+        canvas.paint(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), s.CaptureImage,
+                     brush.pixels.data(), s.strokes, painterly::strokeCount);
+        benchmark::DoNotOptimize(canvas.pixels());
+    }
+}
+BENCHMARK(BM_Canvas)
+    ->ArgNames({"w", "h", "kernel", "threads"})  // kernel 0 best, 1 scalar, 2 AVX2, 3 AVX-512
+    ->Args({640, 480, 1, 1})
+    ->Args({640, 480, 2, 1})
+    ->Args({640, 480, 3, 1})
+    ->Args({640, 480, 0, 0})
+    ->Args({1024, 768, 0, 1})
+    ->Args({1024, 768, 0, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
         case shell::CommandAction::run:
             break;
     }
+    if (line.painter) painterly::requestPainter(*line.painter);
     platform::chooseDataFolder();
     const bool answered = line.action == shell::CommandAction::run;
     return shell::appMain(platform::currentInstance(), answered ? &line.options : nullptr);

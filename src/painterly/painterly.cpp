@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "media/read_error.h"
+#include "painterly/canvas_pass.h"
 #include "painterly/orientation_field.h"
+#include "painterly/painter_choice.h"
 #include "platform/files/file_path.h"
 
 namespace painterly {
@@ -107,6 +109,9 @@ void initPainterly() {
     setLinearRepeat();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s.StagingWidth, s.StagingHeight, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  s.BackdropStaging);
+
+    // The painterly path for this context: the processor's on a software rasterizer.
+    setPainterPath(choosePainter(requestedPainter(), reinterpret_cast<const char*>(glGetString(GL_RENDERER))));
 }
 
 void beginCapture() {
@@ -246,6 +251,7 @@ void drawPlannedStrokes() {
 }
 
 void paintFrame(int width, int height, std::int32_t strokeClockMs) {
+    if (painterPath() == PainterPath::cpu) return paintFrameOnCanvas(width, height, strokeClockMs);
     paintBackdrop(width, height);
     computeOrientationField();
     PainterlyState& s = painterlyState();

@@ -76,8 +76,9 @@ PainterlyState& painterlyState();
 
 // Generates the two texture names, loads and uploads the brush ("Error reading file\n"
 // on standard output when it is missing or short; missing bytes are transparent),
-// sizes the staging image and makes the backdrop texture at its size (each frame then
-// replaces the texels). Call once per GL context before the first frame.
+// sizes the staging image, makes the backdrop texture at its size (each frame then
+// replaces the texels) and chooses the painterly path for the context's renderer
+// (painter_choice.h). Call once per GL context before the first frame.
 void initPainterly();
 
 // Selects the 160 × 120 capture viewport at the window's lower left corner with a
@@ -88,7 +89,8 @@ void beginCapture();
 void readCapture();
 
 // Repaints the whole window (width × height pixels) from CaptureImage: backdrop,
-// orientation field, strokes. strokeClockMs is the wobble clock in milliseconds.
+// orientation field, strokes. strokeClockMs is the wobble clock in milliseconds. On the
+// processor path the stages below give way to canvas_pass.h, with the same picture.
 // Leaves texturing and blending off, the depth test on, the viewport on the whole window.
 void paintFrame(int width, int height, std::int32_t strokeClockMs);
 

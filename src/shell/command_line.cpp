@@ -76,6 +76,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             line.options.sizeId = sizeIdFor(value);
             if (!line.options.sizeId) return wrong(std::string("--size ") + value + ": the sizes are 640x480, 800x600 and 1024x768");
             ++i;
+        } else if (std::strcmp(arg, "--painter") == 0) {
+            line.painter = painterly::parsePainterRequest(value);
+            if (!line.painter) return wrong(std::string("--painter ") + (value ? value : "") + ": the painters are gl, cpu and auto");
+            ++i;
+            continue;  // not an answer to the form
         } else if (std::strcmp(arg, "--depth") == 0) {
             if (value == nullptr) return wrong("--depth wants 16 or 32");
             line.options.depthId = depthIdFor(value);
@@ -109,6 +114,9 @@ std::string helpText(const std::vector<std::string>& dataFolders) {
                        "  --size WxH            640x480 (the default), 800x600 or 1024x768\n"
                        "  --depth BITS          16 or 32 (the default)\n"
                        "  --no-music            play without the soundtrack\n"
+                       "  --painter PATH        gl, cpu or auto (the default): who paints the strokes;\n"
+                       "                        auto lets the processor paint on a software renderer\n"
+                       "                        (also SUNMARROW_PAINTER; this does not skip the form)\n"
                        "  --help                this text\n"
                        "  --version             the program's version\n\n"
                        "Escape or closing the window ends the show; it ends by itself after 204 s.\n"

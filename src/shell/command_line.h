@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "painterly/painter_choice.h"
+
 namespace shell {
 
 // What the command line asks of the form; an unset choice keeps its opening mark.
@@ -31,12 +33,14 @@ enum class CommandAction {
 struct CommandLine {
     CommandAction action = CommandAction::showForm;
     RunOptions options;
+    // --painter: which painterly path draws (not a form choice: the form still asks).
+    std::optional<painterly::PainterRequest> painter;
     std::string problem;  // wrongUsage: what was wrong, one line without the newline
 };
 
 inline constexpr const char* usageLine =
     "usage: sunmarrow [--windowed | --fullscreen] [--size 640x480|800x600|1024x768] [--depth 16|32] "
-    "[--no-music]";
+    "[--no-music] [--painter gl|cpu|auto]";
 
 // --help and --version act where they stand; anything before them must be right.
 CommandLine parseCommandLine(int argc, const char* const* argv);

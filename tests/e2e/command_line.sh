@@ -11,7 +11,7 @@ source "$(dirname "$0")/player_lib.bash"
 e2e_skip_without_tools
 [ -x "$BUILD_DIR/sunmarrow" ] || { echo "FAIL: $BUILD_DIR/sunmarrow is missing"; exit 1; }
 
-usage='usage: sunmarrow [--windowed | --fullscreen] [--size 640x480|800x600|1024x768] [--depth 16|32] [--no-music]'
+usage='usage: sunmarrow [--windowed | --fullscreen] [--size 640x480|800x600|1024x768] [--depth 16|32] [--no-music] [--painter gl|cpu|auto]'
 
 # --- no display needed: help, version, wrong arguments
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$BUILD_DIR/sunmarrow" --version 2>&1)

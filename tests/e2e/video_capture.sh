@@ -73,7 +73,9 @@ awk -v s="$starts" 'BEGIN { split(s, v, " "); exit !(v[1] == 0 && v[2] > -0.02 &
   fail "sound not beside the pictures (video start, audio start, audio duration: $starts)"
 ffmpeg -v error -ss 0.5 -i hd.mp4 -frames:v 1 hd_video.png
 "$capture" frame --time 10.5 --size 1280x720 --out hd_direct.png
-[ "$(peak hd_video.png 156x720+0+0) $(peak hd_video.png 156x720+1124+0)" = "0 0" ] || fail "the 1280x720 video has no black bars"
+# Black within the encoder's noise: x264 leaves a level or two in blocks next to the picture.
+bars="$(peak hd_video.png 156x720+0+0) $(peak hd_video.png 156x720+1124+0)"
+awk -v b="$bars" 'BEGIN { split(b, v, " "); exit !(v[1] <= 8 && v[2] <= 8) }' || fail "the 1280x720 video has no black bars (peaks $bars)"
 differing=$(compare -metric AE -fuzz 15% hd_direct.png hd_video.png null: 2>&1 || true)
 awk -v d="$differing" 'BEGIN { exit !(d < 0.05 * 1280 * 720) }' || fail "video frame at 0.5 s differs from frame --time 10.5 in $differing pixels"
 

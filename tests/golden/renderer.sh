@@ -5,6 +5,9 @@
 # Mesa's EGL where it could pick another vendor's.
 export GALLIUM_DRIVER=${GALLIUM_DRIVER:-llvmpipe}
 export LIBGL_ALWAYS_SOFTWARE=1
+# They are pictures of the GL path, which llvmpipe would otherwise hand to the
+# processor path (gl.PainterlyPaths compares the two).
+export SUNMARROW_PAINTER=gl
 if [ -z "${__EGL_VENDOR_LIBRARY_FILENAMES:-}" ]; then
   for json in /usr/share/glvnd/egl_vendor.d/50_mesa.json /etc/glvnd/egl_vendor.d/50_mesa.json; do
     if [ -f "$json" ]; then export __EGL_VENDOR_LIBRARY_FILENAMES=$json; break; fi

@@ -43,6 +43,14 @@ TEST(CommandLineParse, RunOptionsSetOnlyWhatTheyNameAndLaterOnesWin) {
     EXPECT_TRUE(line.options.noMusic);
 
     EXPECT_EQ(parse({"--depth", "32"}).options.depthId, shell::idDepth32);
+
+    // The painter is no answer to the form: alone it leaves the form to ask.
+    line = parse({"--painter", "cpu"});
+    EXPECT_EQ(line.action, CommandAction::showForm);
+    EXPECT_EQ(line.painter, painterly::PainterRequest::cpu);
+    line = parse({"--painter", "gl", "--windowed", "--painter", "auto"});
+    EXPECT_EQ(line.action, CommandAction::run);
+    EXPECT_EQ(line.painter, painterly::PainterRequest::automatic);
 }
 
 TEST(CommandLineParse, HelpAndVersionActWhereTheyStand) {
@@ -74,6 +82,8 @@ TEST(CommandLineParse, WrongArgumentsAreRefusedAndNamed) {
         {{"fullscreen"}, "fullscreen"},
         {{""}, "''"},
         {{"--windowed", "-"}, "'-'"},
+        {{"--painter", "gpu"}, "gpu"},
+        {{"--painter"}, "--painter"},
     };
     for (const Case& c : cases) {
         const shell::CommandLine line = parse(c.args);

@@ -1,4 +1,5 @@
 // sunmarrow-capture frame --time SECONDS [--size WxH] [--stretch] [--out FILE.png]
+//                         [--painter gl|cpu|auto]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,8 @@
 
 namespace {
 
-constexpr const char* frameUsage = "frame --time SECONDS [--size WxH] [--stretch] [--out FILE.png]";
+constexpr const char* frameUsage =
+    "frame --time SECONDS [--size WxH] [--stretch] [--out FILE.png] [--painter gl|cpu|auto]";
 
 int usage() {
     std::fprintf(stderr, "usage: sunmarrow-capture %s\n", frameUsage);
@@ -40,6 +42,8 @@ int runFrame(int argc, char** argv) {
             stretch = true;
         } else if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
             out = argv[++i];
+        } else if (std::strcmp(argv[i], "--painter") == 0 && hasValue) {
+            if (!capture::parsePainter(argv[++i])) return usage();
         } else {
             return usage();
         }
@@ -49,6 +53,7 @@ int runFrame(int argc, char** argv) {
     capture::HeadlessShow show(framing.viewWidth, framing.viewHeight);
     if (!show.ok()) return 1;
     show.drawFrame(elapsed);
+    std::fprintf(stderr, "frame: painted on the %s path (%s)\n", show.painter(), show.renderer());
     if (!pngfile::write(out, capture::placeInFrame(framing, show.readPixels()).data(), width, height, 3)) {
         std::fprintf(stderr, "frame: cannot write %s\n", out);
         return 1;

@@ -1,6 +1,7 @@
 // sunmarrow-capture video [--out FILE] [--fps N] [--size WxH] [--from S] [--to S]
-//                         [--crf N] [--preset NAME] [--stretch]
+//                         [--crf N] [--preset NAME] [--stretch] [--painter gl|cpu|auto]
 // sunmarrow-capture frames --dir DIR [--fps N] [--size WxH] [--from S] [--to S] [--stretch]
+//                          [--painter gl|cpu|auto]
 //
 // Renders the show at fixed steps of elapsed time through the player's own show code,
 // framed as framing.h says (true 4:3 aspect on black unless --stretch). `video` pipes
@@ -93,6 +94,8 @@ bool parseRange(int argc, char** argv, bool toVideo, RangeOptions& o) {
             if (!capture::parseSize(value, o.width, o.height)) return false;
         } else if (std::strcmp(flag, "--from") == 0) {
             if (!parseNumber(value, o.from) || o.from < 0 || o.from > 1e5) return false;
+        } else if (std::strcmp(flag, "--painter") == 0) {
+            if (!capture::parsePainter(value)) return false;
         } else if (std::strcmp(flag, "--to") == 0) {
             if (!parseNumber(value, o.to) || o.to < 0 || o.to > 1e5) return false;
         } else if (toVideo && std::strcmp(flag, "--crf") == 0) {
@@ -145,12 +148,12 @@ public:
                      step * 5, fps, minutes, secs);
     }
 
-    // Ends the bar and says what was done: "100 frames in 0:12 (8.3 fps)".
-    void finish(long done) {
+    // Ends the bar and says what was done: "100 frames in 0:12 (8.3 fps, cpu path)".
+    void finish(long done, const char* painter) {
         if (terminal_) std::fputc('\n', stderr);
         const double s = seconds();
-        std::fprintf(stderr, "%s: %ld frames in %d:%02d (%.1f fps)\n", command_, done, static_cast<int>(s) / 60,
-                     static_cast<int>(s) % 60, done / s);
+        std::fprintf(stderr, "%s: %ld frames in %d:%02d (%.1f fps, %s path)\n", command_, done,
+                     static_cast<int>(s) / 60, static_cast<int>(s) % 60, done / s, painter);
     }
 
 private:
@@ -284,7 +287,7 @@ int renderRange(const RangeOptions& o, bool toVideo) {
         }
         progress.update(done + 1);
     }
-    progress.finish(done);
+    progress.finish(done, show.painter());
     if (interrupted) std::fprintf(stderr, "Stopped after %ld of %ld frames.\n", done, total);
 
     if (toVideo) {
@@ -301,8 +304,9 @@ int renderRange(const RangeOptions& o, bool toVideo) {
 
 constexpr const char* videoUsage =
     "video [--out FILE] [--fps 1-60] [--size WxH (even)] [--from S] [--to S] [--crf 0-51] [--preset NAME] "
-    "[--stretch]";
-constexpr const char* framesUsage = "frames --dir DIR [--fps 1-60] [--size WxH] [--from S] [--to S] [--stretch]";
+    "[--stretch] [--painter gl|cpu|auto]";
+constexpr const char* framesUsage =
+    "frames --dir DIR [--fps 1-60] [--size WxH] [--from S] [--to S] [--stretch] [--painter gl|cpu|auto]";
 
 int runVideo(int argc, char** argv) {
     RangeOptions o;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "painterly/painter_choice.h"
 #include "platform/desktop/key_codes.h"
 #include "shell/app_window.h"
 #include "show/show.h"
@@ -89,6 +90,13 @@ void HeadlessShow::swap() { gl_.swap(); }
 
 bool HeadlessShow::quitRequested() const { return quitFlag; }
 
+const char* HeadlessShow::painter() const { return painterly::painterName(painterly::painterPath()); }
+
+const char* HeadlessShow::renderer() const {
+    const GLubyte* name = gl_.ok() ? glGetString(GL_RENDERER) : nullptr;
+    return name != nullptr ? reinterpret_cast<const char*>(name) : "no renderer";
+}
+
 bool parseSize(const char* text, int& width, int& height) {
     if (text == nullptr) return false;
     int w = 0, h = 0;
@@ -98,6 +106,12 @@ bool parseSize(const char* text, int& width, int& height) {
     width = w;
     height = h;
     return true;
+}
+
+bool parsePainter(const char* text) {
+    const auto request = painterly::parsePainterRequest(text);
+    if (request) painterly::requestPainter(*request);
+    return request.has_value();
 }
 
 }  // namespace capture

@@ -37,6 +37,11 @@ public:
     // How long initShow took, in milliseconds (the player's loading time).
     double setupMs() const { return setupMs_; }
 
+    // The painterly path the show chose ("gl" / "cpu") and the GL renderer, as the
+    // commands report them.
+    const char* painter() const;
+    const char* renderer() const;
+
 private:
     int width_;
     int height_;
@@ -46,5 +51,9 @@ private:
 
 // "640x480" → 640, 480; false for anything else or sizes outside 16..8192.
 bool parseSize(const char* text, int& width, int& height);
+
+// --painter gl|cpu|auto: asks the show for that painterly path (before HeadlessShow is
+// made); false for anything else. Without it SUNMARROW_PAINTER, else auto, decides.
+bool parsePainter(const char* text);
 
 }  // namespace capture
