@@ -1,6 +1,5 @@
 #include "painterly/canvas_pass.h"
 
-#define GL_GLEXT_PROTOTYPES 1  // glWindowPos2i (OpenGL 1.4)
 #include <GL/gl.h>
 
 #include "painterly/painterly.h"
@@ -46,7 +45,18 @@ void showCanvas(int width, int height) {
     const StrokeCanvas& canvas = paintCanvas();
     glDisable(GL_TEXTURE_2D);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, canvas.stride());
-    glWindowPos2i(0, height);
+    // The raster position at the window's top left with OpenGL 1.1 alone: (-1, -1) under
+    // identity matrices is the lower left corner exactly, and an empty bitmap moves it up
+    // by whole pixels.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glRasterPos2f(-1.0f, -1.0f);
+    glBitmap(0, 0, 0.0f, 0.0f, 0.0f, static_cast<float>(height), nullptr);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
     glPixelZoom(1.0f, -1.0f);
     glDrawPixels(canvas.width(), canvas.height(), GL_RGBA, GL_UNSIGNED_BYTE, canvas.pixels());
     glPixelZoom(1.0f, 1.0f);
