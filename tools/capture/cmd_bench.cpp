@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -74,19 +72,14 @@ GLuint record(Draw draw) {
     return list;
 }
 
+constexpr const char* benchUsage = "bench [--size WxH] [--frames N]";
+
 int runBench(int argc, char** argv) {
     int width = 640, height = 480, frames = 60;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc && capture::parseSize(argv[i + 1], width, height)) {
-            ++i;
-        } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc && (frames = std::atoi(argv[i + 1])) >= 1 &&
-                   frames <= 100000) {
-            ++i;
-        } else {
-            std::fprintf(stderr, "usage: sunmarrow-capture bench [--size WxH] [--frames N]\n");
-            return 2;
-        }
-    }
+    const int status = capture::readOptions("bench", benchUsage, argc, argv,
+                                            {options::size("--size", 16, 8192, width, height),
+                                             options::whole("--frames", 1, 100000, frames)});
+    if (status >= 0) return status;
 
     capture::HeadlessShow show(width, height);
     if (!show.ok()) return 1;
@@ -94,8 +87,11 @@ int runBench(int argc, char** argv) {
 
     std::vector<double> samples[stageCount];
     painterly::PainterlyState& paint = painterly::painterlyState();
+    std::vector<painterly::StrokeQuad> quads;
+    quads.reserve(painterly::strokeCount);
 
-    for (int k = 0; k < frames; ++k) {
+    int k = 0;
+    for (; k < frames && capture::cutShortStatus() == 0; ++k) {
         const double elapsed = (k + 0.5) * 204.0 / frames;
         // Untimed first draw: display lists of static meshes are compiled at a mesh's
         // first visible frame, and that is not what every frame costs.
@@ -145,7 +141,7 @@ int runBench(int argc, char** argv) {
             if (due.scene != nullptr) due.scene->render(due.frame);
         });
         const GLuint backdropList = record([&] { painterly::paintBackdrop(width, height); });
-        std::vector<painterly::StrokeQuad> quads;
+        quads.clear();
         for (const painterly::StrokeArgs& k : paint.strokes) {
             quads.push_back(painterly::strokeQuad(k.x, k.y, k.depth, k.angle, k.size));
         }
@@ -181,6 +177,10 @@ int runBench(int argc, char** argv) {
         std::fprintf(stderr, "\rframe %d/%d", k + 1, frames);
     }
     std::fputc('\n', stderr);
+    if (capture::cutShortStatus() != 0) {
+        std::fprintf(stderr, "bench: stopped after %d of %d frames; no figures\n", k, frames);
+        return capture::cutShortStatus();
+    }
 
     Stats s[stageCount];
     for (int i = 0; i < stageCount; ++i) s[i] = stats(samples[i]);
@@ -198,6 +198,6 @@ int runBench(int argc, char** argv) {
     return 0;
 }
 
-capture::Command benchCommand("bench", "bench [--size WxH] [--frames N]", runBench);
+capture::Command benchCommand("bench", benchUsage, runBench);
 
 }  // namespace
