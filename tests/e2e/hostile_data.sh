@@ -223,12 +223,12 @@ entry_prefix() { case $1 in unreadable | every) echo "${REL_READER[*]}" ;; esac;
 
 # watched SECONDS MAX_KB DIR PREFIX COMMAND...: runs COMMAND in DIR (standard output and
 # error to PREFIX.out and PREFIX.err), killed with every process it started once it
-# runs past SECONDS or its resident size passes MAX_KB. Sets WATCH_STATUS, WATCH_KILLED (why, or empty), WATCH_SECONDS and
-# WATCH_PEAK_KB (its high-water mark as last seen).
+# runs past SECONDS or its resident size passes MAX_KB. Sets WATCH_STATUS, WATCH_KILLED
+# (why, or empty), WATCH_MS and WATCH_PEAK_KB (its high-water mark as last seen).
 watched() {
     local limit=$1 max_kb=$2 dir=$3 prefix=$4 key value rest pid start
     shift 4
-    start=$(date +%s%N)
+    start=${EPOCHREALTIME/./}
     (cd "$dir" && exec "$@" >"$prefix.out" 2>"$prefix.err") &
     pid=$!
     WATCH_KILLED= WATCH_PEAK_KB=0
@@ -238,14 +238,14 @@ watched() {
         done <"/proc/$pid/status" 2>/dev/null
         if [ -z "$WATCH_KILLED" ] && [ "$WATCH_PEAK_KB" -gt "$max_kb" ]; then
             WATCH_KILLED="resident beyond $max_kb kB" && rel_kill_tree "$pid"
-        elif [ -z "$WATCH_KILLED" ] && [ $((($(date +%s%N) - start) / 1000000000)) -ge "$limit" ]; then
+        elif [ -z "$WATCH_KILLED" ] && [ $((${EPOCHREALTIME/./} - start)) -ge $((limit * 1000000)) ]; then
             WATCH_KILLED="running beyond $limit s" && rel_kill_tree "$pid"
         fi
         sleep 0.05
     done
     wait "$pid" 2>/dev/null  # no job notice for a kill
     WATCH_STATUS=$?
-    WATCH_SECONDS=$(((($(date +%s%N) - start) / 1000000 + 999) / 1000))
+    WATCH_MS=$(((${EPOCHREALTIME/./} - start) / 1000))
 }
 
 entries=${HOSTILE_ENTRIES:-yes}
@@ -392,7 +392,7 @@ cell_setup() {
 # check_cell NAME KIND DIR HOW: the verdicts on a finished run (WATCH_* and DIR/cell.*).
 check_cell() {
     local name=$1 kind=$2 dir=$3 how=$4 what="$1 on $2" want_out n=0 i
-    echo "$what: ${WATCH_SECONDS} s, peak ${WATCH_PEAK_KB} kB, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
+    echo "$what: ${WATCH_MS} ms, peak ${WATCH_PEAK_KB} kB, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
     e2e_check "$what: ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
     [ -z "$WATCH_KILLED" ] || return 0
     case $how in
@@ -523,7 +523,7 @@ output_cells() {
             mkdir -p "$dir/work" && ln -s "$REL_DATA" "$dir/work/data"
             watched 60 "$entry_limit_kb" "$dir/work" "$dir/cell" "$BIN_DIR/"${template//TARGET/$target}
             local what="$name into $kind"
-            echo "$what: ${WATCH_SECONDS} s, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
+            echo "$what: ${WATCH_MS} ms, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
             e2e_check "$what: ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
             e2e_check "$what: status 1" "$WATCH_STATUS" "1"
             e2e_check "$what: says what it could not write" \

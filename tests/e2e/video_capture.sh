@@ -133,7 +133,7 @@ complete_png() { [ "$(tail -c 12 "$1" | od -An -tx1 | tr -d ' \n')" = 0000000049
 stops=""
 for signal in INT TERM HUP; do
   want=$((128 + number_of[$signal]))
-  stop_export "$signal" "stop_$signal.txt" "$capture" video --from 40 --to 60 --fps 10 --size 320x240 --out "stop_$signal.mp4"
+  stop_export "$signal" "stop_$signal.txt" "$capture" video --from 40 --to 45 --fps 10 --size 320x240 --out "stop_$signal.mp4"
   stops="$stops $signal:${STOP_MS}ms"
   [ "$STOPPED" = "$want" ] || { cat "stop_$signal.txt"; fail "video stopped by SIG$signal exits $STOPPED, not $want"; }
   [ "$STOP_MS" -le 1000 ] || fail "video stopped by SIG$signal took $STOP_MS ms to end"
@@ -145,7 +145,7 @@ for signal in INT TERM HUP; do
   awk -v a="$sound" -v n="$made" 'BEGIN { exit !(a > n / 10 - 0.1 && a < n / 10 + 0.1) }' ||
     fail "SIG$signal: $made frames at 10 fps, but $sound s of sound"
 
-  stop_export "$signal" "frames_$signal.txt" "$capture" frames --dir "frames_$signal" --from 40 --to 60 --fps 10 --size 320x240
+  stop_export "$signal" "frames_$signal.txt" "$capture" frames --dir "frames_$signal" --from 40 --to 45 --fps 10 --size 320x240
   [ "$STOPPED" = "$want" ] || { cat "frames_$signal.txt"; fail "frames stopped by SIG$signal exits $STOPPED, not $want"; }
   [ "$STOP_MS" -le 1000 ] || fail "frames stopped by SIG$signal took $STOP_MS ms to end"
   made=$(sed -n 's/^Stopped by SIG[A-Z]* after \([0-9]*\) of.*/\1/p' "frames_$signal.txt")
@@ -156,7 +156,7 @@ done
 [ -z "$(ls -A | grep '\.partial')" ] || fail "hidden files of stopped exports were left: $(ls -A | grep partial)"
 
 # A stopped 4K export gives a playable file.
-stop_export INT stop_4k.txt "$capture" video --from 40 --to 42 --fps 30 --size 3840x2160 --out stop_4k.mp4
+stop_export INT stop_4k.txt "$capture" video --from 40 --to 42 --fps 10 --size 3840x2160 --out stop_4k.mp4
 [ "$STOPPED" = 130 ] || { cat stop_4k.txt; fail "the 4K export stopped by SIGINT exits $STOPPED"; }
 [ "$(probe v:0 stream=width stop_4k.mp4)x$(probe v:0 stream=height stop_4k.mp4) $(probe a:0 stream=codec_name stop_4k.mp4)" = "3840x2160 aac" ] ||
   fail "the stopped 4K export is no 3840x2160 video with sound"

@@ -246,21 +246,38 @@ struct Encoder {
     pid_t pid = -1;
     int pipe = -1;
 
-    // Closes its input and waits for it to finish the file; true when it did.
+    // Closes its input and waits for it to finish the file; true when it did. It is the
+    // export's way of stopping, so a quit signal while it finishes changes nothing; one
+    // more after a signal that stopped the export (a second Ctrl+C) ends it at once, and
+    // there is no file.
     bool finish() {
         if (pipe >= 0) ::close(pipe);
         pipe = -1;
         if (pid < 0) return false;
-        const int status = platform::waitForChild(pid);
+        int signals = platform::takeQuitSignal() ? 1 : 0;
+        int status = 0;
+        bool abandoned = false;
+        for (;;) {
+            const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+            if (ended == pid || (ended < 0 && errno != EINTR)) break;
+            if (platform::takeQuitSignal() && ++signals == 2) {
+                abandoned = true;
+                ::kill(pid, SIGKILL);
+            }
+            ::poll(nullptr, 0, 20);
+        }
         pid = -1;
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-        if (WIFEXITED(status)) {
+        if (abandoned) {
+            std::fprintf(stderr, "video: stopped again while ffmpeg was finishing the file\n");
+        } else if (WIFEXITED(status)) {
             std::fprintf(stderr, "video: ffmpeg failed (status %d)\n", WEXITSTATUS(status));
         } else {
             std::fprintf(stderr, "video: ffmpeg ended by signal %d\n", WTERMSIG(status));
         }
         return false;
     }
+
     // An encoder still running here was not wanted after all: it ends at once.
     ~Encoder() {
         if (pipe >= 0) ::close(pipe);
