@@ -30,6 +30,13 @@ source "$here/player_lib.bash"
 source "$here/lib/reliability.sh"
 
 rel_pick_binaries
+# The programs must meet what is in data/: a build folder's own data set, which a
+# program started from there may fall back on, is kept out of reach by running copies.
+if [ -d "$BIN_DIR/data" ]; then
+    mkdir -p "$E2E_TMP/bin"
+    cp "$BIN_DIR"/sunmarrow "$BIN_DIR"/sunmarrow-capture "$BIN_DIR"/sunmarrow-scene "$BIN_DIR"/sunmarrow-data "$E2E_TMP/bin/"
+    BIN_DIR=$E2E_TMP/bin
+fi
 rel_sanitizer_env
 rel_good_data
 # The tmpfs mounts of the output cases go before the scratch folder does.
