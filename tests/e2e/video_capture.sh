@@ -23,6 +23,7 @@ trap 'rm -rf "$work"' EXIT
 ln -s "$data" "$work/data"
 cd "$work"
 fail() { echo "$*"; exit 1; }
+source "$source/tests/e2e/lib/reliability.sh"
 
 # --- true aspect: pillarbox, letterbox, stretch
 # The brightest value (0-255) inside a crop WxH+X+Y.
@@ -129,8 +130,6 @@ stop_export() {
 }
 # What was cut short says so: 128 + the signal's number, as a shell reports it.
 declare -A number_of=([INT]=2 [HUP]=1 [TERM]=15)
-# complete_png FILE: it ends in the IEND chunk, as only a whole PNG does.
-complete_png() { [ "$(tail -c 12 "$1" | od -An -tx1 | tr -d ' \n')" = 0000000049454e44ae426082 ]; }
 # A sanitized build's leak check at exit alone takes most of a second: it gets two.
 stop_limit=1000
 case $(ldd "$capture") in *libasan*) stop_limit=2000 ;; esac
@@ -155,7 +154,7 @@ for signal in INT TERM HUP; do
   made=$(sed -n 's/^Stopped by SIG[A-Z]* after \([0-9]*\) of.*/\1/p' "frames_$signal.txt")
   [ -n "$made" ] && [ "$(ls -A "frames_$signal" | wc -l)" = "$made" ] ||
     fail "SIG$signal: the tool says $made frames, the folder holds $(ls -A "frames_$signal" | tr '\n' ' ')"
-  for png in "frames_$signal"/*; do complete_png "$png" || fail "SIG$signal left $png cut short"; done
+  for png in "frames_$signal"/*; do rel_whole_png "$png" || fail "SIG$signal left $png cut short"; done
 done
 [ -z "$(ls -A | grep '\.partial')" ] || fail "hidden files of stopped exports were left: $(ls -A | grep partial)"
 
