@@ -380,6 +380,7 @@ int renderFrames(const RangeOptions& o) {
     long done = 0;
     while (done < total && written && capture::cutShortStatus() == 0) {
         show.drawFrame(o.from + static_cast<double>(done) / o.fps);
+        if (capture::cutShortStatus() != 0) break;  // as in video: no frame drawn after it
         image.place(show.readPixels());
         show.swap();
         char name[64];
