@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <map>
+#include <vector>
 
+#include "options/options.h"
 #include "shell/settings_dialog.h"
 
 #ifndef SUNMARROW_VERSION
@@ -13,24 +15,17 @@ namespace shell {
 
 namespace {
 
-CommandLine wrong(std::string problem) {
-    CommandLine line;
-    line.action = CommandAction::wrongUsage;
-    line.problem = std::move(problem);
-    return line;
-}
+// The player's sizes and depths as the form's ids, in the order the help lists them.
+const std::vector<const char*> sizeTexts = {"640x480", "800x600", "1024x768"};
+const int sizeIds[] = {idSize640, idSize800, idSize1024};
+const std::vector<const char*> depthTexts = {"16", "32"};
+const int depthIds[] = {idDepth16, idDepth32};
 
-std::optional<int> sizeIdFor(const char* text) {
-    if (std::strcmp(text, "640x480") == 0) return idSize640;
-    if (std::strcmp(text, "800x600") == 0) return idSize800;
-    if (std::strcmp(text, "1024x768") == 0) return idSize1024;
-    return std::nullopt;
-}
-
-std::optional<int> depthIdFor(const char* text) {
-    if (std::strcmp(text, "16") == 0) return idDepth16;
-    if (std::strcmp(text, "32") == 0) return idDepth32;
-    return std::nullopt;
+// The index of `text` in `texts` (the pointer choice() keeps is the table's own).
+std::size_t indexOf(const std::vector<const char*>& texts, const char* text) {
+    std::size_t i = 0;
+    while (i < texts.size() && texts[i] != text) ++i;
+    return i;
 }
 
 // The form's controls as plain marks; the procedure reads and writes nothing else.
@@ -54,42 +49,48 @@ private:
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+    const char* size = nullptr;
+    const char* depth = nullptr;
+    RunOptions& o = line.options;
+    int painterArgs = 0;
+    const std::vector<options::Option> table = {
+        {"--windowed", "", [&o](const char*) {
+             o.fullscreen = false;
+             return true;
+         }},
+        {"--fullscreen", "", [&o](const char*) {
+             o.fullscreen = true;
+             return true;
+         }},
+        options::flag("--no-music", o.noMusic),
+        options::choice("--size", sizeTexts, size),
+        options::choice("--depth", depthTexts, depth),
+        {"--painter", "gl, cpu or auto",
+         [&line, &painterArgs](const char* value) {
+             line.painter = painterly::parsePainterRequest(value);
+             painterArgs += 2;
+             return line.painter.has_value();
+         }},
+        {"--version", "", nullptr, true},
+    };
+    const options::Parsed parsed = options::parse(argc - 1, argv + 1, table);
+    if (size != nullptr) o.sizeId = sizeIds[indexOf(sizeTexts, size)];
+    if (depth != nullptr) o.depthId = depthIds[indexOf(depthTexts, depth)];
+    switch (parsed.outcome) {
+        case options::Outcome::help:
             line.action = CommandAction::help;
-            return line;
-        }
-        if (std::strcmp(arg, "--version") == 0) {
+            break;
+        case options::Outcome::stopped:
             line.action = CommandAction::version;
-            return line;
-        }
-        if (std::strcmp(arg, "--windowed") == 0) {
-            line.options.fullscreen = false;
-        } else if (std::strcmp(arg, "--fullscreen") == 0) {
-            line.options.fullscreen = true;
-        } else if (std::strcmp(arg, "--no-music") == 0) {
-            line.options.noMusic = true;
-        } else if (std::strcmp(arg, "--size") == 0) {
-            if (value == nullptr) return wrong("--size wants 640x480, 800x600 or 1024x768");
-            line.options.sizeId = sizeIdFor(value);
-            if (!line.options.sizeId) return wrong(std::string("--size ") + value + ": the sizes are 640x480, 800x600 and 1024x768");
-            ++i;
-        } else if (std::strcmp(arg, "--painter") == 0) {
-            line.painter = painterly::parsePainterRequest(value);
-            if (!line.painter) return wrong(std::string("--painter ") + (value ? value : "") + ": the painters are gl, cpu and auto");
-            ++i;
-            continue;  // not an answer to the form
-        } else if (std::strcmp(arg, "--depth") == 0) {
-            if (value == nullptr) return wrong("--depth wants 16 or 32");
-            line.options.depthId = depthIdFor(value);
-            if (!line.options.depthId) return wrong(std::string("--depth ") + value + ": the depths are 16 and 32");
-            ++i;
-        } else {
-            return wrong(std::string("unknown argument '") + arg + "'");
-        }
-        line.action = CommandAction::run;
+            break;
+        case options::Outcome::wrong:
+            line.action = CommandAction::wrongUsage;
+            line.problem = parsed.problem;
+            break;
+        case options::Outcome::proceed:
+            // --painter alone answers nothing the form asks.
+            line.action = argc - 1 > painterArgs ? CommandAction::run : CommandAction::showForm;
+            break;
     }
     return line;
 }

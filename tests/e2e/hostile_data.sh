@@ -7,17 +7,21 @@
 # report, the show runs to its end, and standard output holds exactly the loaders'
 # messages: "Error reading file" per texture, scene or brush file it could not read
 # (a short brush counts), "Error!" and the sound system's text per music failure.
-# Then entries that are no data file at all, in place of each kind of data file (scene,
-# texture, brush, music): a directory, a FIFO with no writer, a link to /dev/zero, a
-# 4 GB sparse file and a 300 MB file that begins "XXXX". One headless frame per kind of
-# entry (every data file replaced by it) and one player run with all kinds at once end
-# normally, with the show's own messages, within a minute and in bounded memory.
+# Then every program and command on entries that are no file to read, in place of every
+# file it reads (data set, capture file, scene file, fonts): a directory, a FIFO with no
+# writer, a link to /dev/zero, a 4 GB sparse file, a 300 MB file that begins "XXXX", a
+# file it may not read and a link to nothing. Each run ends by itself within a minute
+# and under 1 GB, with an honest status and a message that says what was wrong; the
+# player, on each kind, reports it and ends cleanly on SIGTERM, and one player run with
+# several kinds at once plays to its end. Last, outputs that cannot be written (a folder
+# or file in the way, a FIFO, a /dev/zero link, a read-only folder, a missing one, a
+# full disk): status 1, a message, nothing at the name that looks complete.
 # Usage: hostile_data.sh BUILD_DIR SOURCE_DIR
 #   SUNMARROW_ASAN_BUILD_DIR=DIR   run the binaries of that sanitizer build instead
-#   HOSTILE_CASES="empty brush10"  only these cases
+#   HOSTILE_CASES="empty brush10"  only these cases ("none": none)
 #   HOSTILE_PLAYER=all|ends|none   player runs for every case (default), the first
 #                                  and last case, or none
-#   HOSTILE_ENTRIES=no             leave the entries out
+#   HOSTILE_ENTRIES=no             leave the entries and the outputs out
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
 SOURCE_DIR=$(cd "${2:?source dir}" && pwd)
@@ -26,11 +30,22 @@ source "$here/player_lib.bash"
 source "$here/lib/reliability.sh"
 
 rel_pick_binaries
+# The programs must meet what is in data/: a build folder's own data set, which a
+# program started from there may fall back on, is kept out of reach by running copies.
+if [ -d "$BIN_DIR/data" ]; then
+    mkdir -p "$E2E_TMP/bin"
+    cp "$BIN_DIR"/sunmarrow "$BIN_DIR"/sunmarrow-capture "$BIN_DIR"/sunmarrow-scene "$BIN_DIR"/sunmarrow-data "$E2E_TMP/bin/"
+    BIN_DIR=$E2E_TMP/bin
+fi
 rel_sanitizer_env
 rel_good_data
+# The tmpfs mounts of the output cases go before the scratch folder does.
+trap 'rel_unmount_all; e2e_cleanup' EXIT
+unchecked=
 
 all_cases=(empty half random counts zero_textures brush10 mp3_text)
 read -r -a cases <<<"${HOSTILE_CASES:-${all_cases[*]}}"
+[ "${cases[*]}" = none ] && cases=()
 player_mode=${HOSTILE_PLAYER:-all}
 
 # Reproducible "random" bytes: a keystream of the given seed, or the kernel's when
@@ -191,8 +206,10 @@ for name in "${cases[@]}"; do
     make_case "$name" "$E2E_TMP/cases/$name"
 done
 
-# --- entries that are no data file: make_entry KIND PATH
-entry_kinds=(directory fifo zero_link sparse_4g xxxx_300m)
+# --- entries that are no file to read: make_entry KIND PATH [REAL]. `unreadable` is a
+# copy of REAL (a real file of that name) that may not be read, `dangling` a link to a
+# file that does not exist.
+entry_kinds=(directory fifo zero_link sparse_4g xxxx_300m unreadable dangling)
 make_entry() {
     case $1 in
         directory) mkdir "$2" ;;
@@ -200,20 +217,25 @@ make_entry() {
         zero_link) ln -s /dev/zero "$2" ;;
         sparse_4g) truncate -s 4G "$2" ;;
         xxxx_300m) printf XXXX >"$2" && truncate -s 300M "$2" ;;
+        unreadable) cp "$3" "$2" && chmod 000 "$2" ;;
+        dangling) ln -s "$2.gone" "$2" ;;
     esac
 }
-# What cannot be opened is reported; the large files open, are no scene (nothing is
-# said), and give textures and the brush their first bytes.
-entry_is_reported() { case $1 in directory | fifo | zero_link) return 0 ;; esac; return 1; }
+# What cannot be opened is reported as a missing file; the large files open, are no
+# scene (nothing is said), and give textures and the brush their first bytes.
+entry_is_reported() { case $1 in sparse_4g | xxxx_300m) return 1 ;; esac; return 0; }
+# The command prefix for a kind: root reads a file whatever its mode, so an unreadable
+# file is met as root without the capabilities that let it.
+entry_prefix() { case $1 in unreadable | every) echo "${REL_READER[*]}" ;; esac; }
 
 # watched SECONDS MAX_KB DIR PREFIX COMMAND...: runs COMMAND in DIR (standard output and
-# error to PREFIX.out and PREFIX.err), killed once it runs past SECONDS or its resident
-# size passes MAX_KB. Sets WATCH_STATUS, WATCH_KILLED (why, or empty), WATCH_SECONDS and
-# WATCH_PEAK_KB (its high-water mark as last seen).
+# error to PREFIX.out and PREFIX.err), killed with every process it started once it
+# runs past SECONDS or its resident size passes MAX_KB. Sets WATCH_STATUS, WATCH_KILLED
+# (why, or empty), WATCH_MS and WATCH_PEAK_KB (its high-water mark as last seen).
 watched() {
     local limit=$1 max_kb=$2 dir=$3 prefix=$4 key value rest pid start
     shift 4
-    start=$(date +%s%N)
+    start=${EPOCHREALTIME/./}
     (cd "$dir" && exec "$@" >"$prefix.out" 2>"$prefix.err") &
     pid=$!
     WATCH_KILLED= WATCH_PEAK_KB=0
@@ -222,15 +244,15 @@ watched() {
             [ "$key" = VmHWM: ] && [ "$value" -gt "$WATCH_PEAK_KB" ] && WATCH_PEAK_KB=$value
         done <"/proc/$pid/status" 2>/dev/null
         if [ -z "$WATCH_KILLED" ] && [ "$WATCH_PEAK_KB" -gt "$max_kb" ]; then
-            WATCH_KILLED="resident beyond $max_kb kB" && kill -9 "$pid"
-        elif [ -z "$WATCH_KILLED" ] && [ $((($(date +%s%N) - start) / 1000000000)) -ge "$limit" ]; then
-            WATCH_KILLED="running beyond $limit s" && kill -9 "$pid"
+            WATCH_KILLED="resident beyond $max_kb kB" && rel_kill_tree "$pid"
+        elif [ -z "$WATCH_KILLED" ] && [ $((${EPOCHREALTIME/./} - start)) -ge $((limit * 1000000)) ]; then
+            WATCH_KILLED="running beyond $limit s" && rel_kill_tree "$pid"
         fi
         sleep 0.05
     done
     wait "$pid" 2>/dev/null  # no job notice for a kill
     WATCH_STATUS=$?
-    WATCH_SECONDS=$(((($(date +%s%N) - start) / 1000000 + 999) / 1000))
+    WATCH_MS=$(((${EPOCHREALTIME/./} - start) / 1000))
 }
 
 entries=${HOSTILE_ENTRIES:-yes}
@@ -287,36 +309,261 @@ if [ ${#player_cases[@]} -gt 0 ]; then
     done
 fi
 
-# --- one headless frame per kind of entry, every data file replaced by it
-if [ "$entries" != no ]; then
-    all_files=("${scene_files[@]}" "${texture_files[@]}" "$brush" "$music")
+# --- the player on each kind of entry, every data file replaced by it: a short run each,
+# one after the other (beside the whole-show players), in a window with no settings
+# form. Its set-up reports what it could not read (standard output holds the show's own
+# messages, the music's two reports last), and SIGTERM once its window is there ends it
+# through its teardown with status 0, never above 1 GB.
+kind_players() {
+    local kind dir i verdict peak state key value rest
     for kind in "${entry_kinds[@]}"; do
-        dir=$E2E_TMP/entries/$kind
-        mkdir -p "$dir/data"
-        for f in "${all_files[@]}"; do make_entry "$kind" "$dir/data/$f"; done
-        : >"$dir/want.out"
-        if entry_is_reported "$kind"; then
-            for ((i = 0; i < ${#texture_files[@]} + ${#scene_files[@]} + 1; i++)); do
-                printf 'Error reading file\n' >>"$dir/want.out"
-            done
-        fi
-        watched 60 "$entry_limit_kb" "$dir" "$dir/frame" "$BIN_DIR/sunmarrow-capture" frame --time 60 --out "$dir/frame.png"
-        echo "$kind: ${WATCH_SECONDS} s, peak ${WATCH_PEAK_KB} kB${WATCH_KILLED:+, killed: $WATCH_KILLED}"
-        e2e_check "entries $kind: headless frame ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
-        e2e_check "entries $kind: headless frame exits 0" "$WATCH_STATUS" "0"
-        e2e_check "entries $kind: headless frame written" "$([ -s "$dir/frame.png" ] && echo yes)" "yes"
-        if cmp -s "$dir/frame.out" "$dir/want.out"; then verdict="as expected"; else verdict="differs"; fi
-        e2e_check "entries $kind: headless frame's standard output" "$verdict" "as expected"
-        [ "$verdict" = "as expected" ] || { cat -A "$dir/frame.out" | head -20; cat "$dir/frame.err" | head -20; }
+        dir=$E2E_TMP/kinds/$kind
+        cell_setup "$kind" "$dir" data
+        REL_PREFIX="$(entry_prefix "$kind")" REL_ARGS=--windowed rel_launch_player "$dir" "$dir/player" \
+            ASAN_OPTIONS="$ASAN_OPTIONS:log_path=$REL_SAN/players/asan" \
+            UBSAN_OPTIONS="$UBSAN_OPTIONS:log_path=$REL_SAN/players/ubsan"
+        e2e_check "player on $kind: its window appears" "$(rel_player_window 60 >/dev/null && echo yes)" "yes"
+        kill -TERM "$PLAYER_PID"
+        # The most it was resident, as last seen before it was gone.
+        peak=0 state=R
+        for ((i = 0; i < 600; i++)); do
+            [ "$state" = Z ] && break
+            while read -r key value rest; do
+                case $key in VmHWM:) peak=$value ;; State:) state=$value ;; esac
+            done <"/proc/$PLAYER_PID/status" 2>/dev/null || break
+            sleep 0.1
+        done
+        e2e_wait_exit "$PLAYER_PID" 10
+        echo "player on $kind: peak $peak kB"
+        e2e_check "player on $kind: SIGTERM ends it with status 0" "$EXIT_STATUS" "0"
+        e2e_check "player on $kind: under 1 GB" "$([ "$peak" -lt "$entry_limit_kb" ] && echo yes)" "yes"
+        { if entry_is_reported "$kind"; then
+              for ((i = 0; i < ${#texture_files[@]} + ${#scene_files[@]} + 1; i++)); do echo "Error reading file"; done
+              printf 'Error!\nFile not found\nError!\n%s\n' "$not_init"
+          else
+              printf 'Error!\nUnknown file format\nError!\n%s\n' "$not_init"
+          fi; } >"$dir/want.out"
+        if cmp -s "$dir/player.out" "$dir/want.out"; then verdict="as expected"; else verdict="differs"; fi
+        e2e_check "player on $kind: standard output" "$verdict" "as expected"
+        [ "$verdict" = "as expected" ] || { cat -A "$dir/player.out" | head -20; head -20 "$dir/player.err"; }
         rm -rf "$dir"
     done
-    rel_sanitizer_clean "entries: headless frames"
+}
+
+# --- every program and command on every kind of entry, in place of every file it
+# reads: one short run per command and kind, each watched for time (a minute) and memory
+# (1 GB), with an honest status and a message that says what was wrong. One table: the
+# command, what the entry stands for, its arguments (ENTRY: the entry's path, FONTS: a
+# folder of fonts that are all that entry, OUT: a name in a scratch folder), and how it
+# must end: `show` draws the show from a data/ of such entries (status 0 with the show's
+# own messages on standard output, or 1 with the reason on standard error), `refused`
+# exits 1 saying what is wrong with the entry, `unmoved` reads none of it and exits 0
+# (one run, in a data/ of every kind at once).
+matrix=(
+    "frame    data     show     sunmarrow-capture frame --time 60 --size 16x16 --out OUT.png"
+    "frames   data     show     sunmarrow-capture frames --dir OUT --fps 1 --from 60 --to 61 --size 16x16"
+    "video    data     show     sunmarrow-capture video --fps 1 --from 60 --to 61 --size 16x16 --out OUT.mp4"
+    "bench    data     show     sunmarrow-capture bench --size 16x16 --frames 1"
+    "renderer data     unmoved  sunmarrow-capture renderer"
+    "field    capture  refused  sunmarrow-capture field --capture ENTRY"
+    "strokes  capture  refused  sunmarrow-capture strokes --capture ENTRY --phase 0.5"
+    "info     scene    refused  sunmarrow-scene info ENTRY"
+    "eval     scene    refused  sunmarrow-scene eval ENTRY 0 12.5"
+    "data     fonts    refused  sunmarrow-data --fonts FONTS --out OUT"
+)
+fonts_dir=/usr/share/fonts/truetype/dejavu
+# A real file for each kind of entry to stand for (the unreadable copy is made of it).
+real_capture=$E2E_TMP/real_capture.raw
+head -c 57600 "$REL_DATA/texture.raw" >"$real_capture"
+
+# cell_setup KIND DIR STANDS_FOR: DIR/ holding the kind of entry where the command looks.
+cell_setup() {
+    local kind=$1 dir=$2 f
+    mkdir -p "$dir"
+    case $3 in
+        data)
+            mkdir "$dir/data"
+            local i=0
+            for f in "$REL_DATA"/*; do
+                [ "$1" = every ] && kind=${entry_kinds[i++ % ${#entry_kinds[@]}]}
+                make_entry "$kind" "$dir/data/${f##*/}" "$f"
+            done ;;
+        capture) make_entry "$kind" "$dir/entry" "$real_capture" ;;
+        scene) make_entry "$kind" "$dir/entry" "$REL_DATA/trees.csi" ;;
+        fonts)
+            mkdir "$dir/fonts"
+            for f in "$fonts_dir"/*.ttf; do make_entry "$kind" "$dir/fonts/${f##*/}" "$f"; done ;;
+    esac
+}
+
+# check_cell NAME KIND DIR HOW: the verdicts on a finished run (WATCH_* and DIR/cell.*).
+check_cell() {
+    local name=$1 kind=$2 dir=$3 how=$4 what="$1 on $2" want_out n=0 i
+    echo "$what: ${WATCH_MS} ms, peak ${WATCH_PEAK_KB} kB, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
+    e2e_check "$what: ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
+    [ -z "$WATCH_KILLED" ] || return 0
+    case $how in
+        show)
+            # Every data file is the entry: 13 reports (the music is not read here).
+            entry_is_reported "$kind" && n=$((${#texture_files[@]} + ${#scene_files[@]} + 1))
+            want_out=$(for ((i = 0; i < n; i++)); do echo "Error reading file"; done)
+            if [ "$name" = bench ]; then
+                e2e_check "$what: the show's messages" "$(grep -c '^Error reading file$' "$dir/cell.out")" "$n"
+            else
+                e2e_check "$what: standard output is the show's messages" "$(cat "$dir/cell.out")" "$want_out"
+            fi
+            case $WATCH_STATUS in
+                0) e2e_check "$what: status 0 with what it made" "$(cell_made "$name" "$dir")" "made" ;;
+                1) e2e_check "$what: status 1 says why" "$([ -s "$dir/cell.err" ] && echo said)" "said" ;;
+                *) e2e_check "$what: status 0 or 1" "$WATCH_STATUS" "0 or 1" ;;
+            esac
+            [ "$name" = video ] && e2e_check "$what: the missing sound track is named" \
+                "$(grep -c 'no sound track: .*sunmarrow.mp3' "$dir/cell.err")" "1" ;;
+        refused)
+            e2e_check "$what: status 1" "$WATCH_STATUS" "1"
+            # The entry named, or the inspector's JSON with what was wrong.
+            e2e_check "$what: says what is wrong" \
+                "$(cat "$dir/cell.out" "$dir/cell.err" | grep -qE "$dir/(entry|fonts/)|\"error\": \"" && echo said)" "said" ;;
+        unmoved)
+            e2e_check "$what: status 0" "$WATCH_STATUS" "0"
+            e2e_check "$what: one line" "$(wc -l <"$dir/cell.out")" "1" ;;
+    esac
+    [ -z "$(find "$dir" -name '*.partial*' 2>/dev/null)" ] || e2e_check "$what: no partial file left" "left" "none"
+}
+
+# cell_made NAME DIR: "made" when what a run with status 0 wrote is whole.
+cell_made() {
+    case $1 in
+        frame) rel_whole_png "$2/out.png" && echo made ;;
+        frames) rel_whole_png "$2/out/frame_00000.png" && echo made ;;
+        video) ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$2/out.mp4" 2>/dev/null | grep -qx h264 && echo made ;;
+        bench) grep -q '"frame_over_floor"' "$2/cell.out" && echo made ;;
+    esac
+}
+
+matrix_cells() {
+    local row name stands how template args kind kinds dir prefix
+    for row in "${matrix[@]}"; do
+        read -r name stands how template <<<"$row"
+        [ "$name" = video ] && ! command -v ffmpeg >/dev/null 2>&1 && { unchecked="$unchecked video (no ffmpeg)"; continue; }
+        kinds=("${entry_kinds[@]}")
+        [ "$how" = unmoved ] && kinds=(every)
+        for kind in "${kinds[@]}"; do
+            dir=$E2E_TMP/matrix/$name-$kind
+            cell_setup "$kind" "$dir" "$stands"
+            args=${template//ENTRY/$dir/entry}
+            args=${args//FONTS/$dir/fonts}
+            args=${args//OUT/$dir/out}
+            read -r -a prefix <<<"$(entry_prefix "$kind")"
+            # shellcheck disable=SC2086
+            watched 60 "$entry_limit_kb" "$dir" "$dir/cell" "${prefix[@]}" "$BIN_DIR/"$args
+            check_cell "$name" "$kind" "$dir" "$how"
+            rm -rf "$dir"
+        done
+    done
+    rel_sanitizer_clean "every command on every kind of entry"
+}
+
+# --- outputs that cannot be written: --out or --dir naming what is in the way (a folder
+# where a file goes, a file where a folder goes), a FIFO, a link to /dev/zero, a name in
+# a read-only folder or in a missing one, and a full disk (a small tmpfs). Each command
+# exits 1 saying what it could not write, and nothing stands at the name afterwards that
+# looks complete, nor a partial file beside it. The read-only folder and the full disk
+# are tmpfs mounts (root); without root the read-only folder is a folder of mode 555
+# and the full disk cannot be had. One table: the command, what its target is (file or
+# folder), its arguments (TARGET: the name).
+out_kinds=(in_the_way fifo zero_link readonly missing full)
+out_rows=(
+    "frame   file    frame.png  sunmarrow-capture frame --time 60 --size 640x480 --out TARGET"
+    "video   file    video.mp4  sunmarrow-capture video --fps 5 --from 60 --to 61 --size 320x240 --out TARGET"
+    "frames  folder  frames     sunmarrow-capture frames --dir TARGET --fps 5 --from 60 --to 61 --size 640x480"
+    "data    folder  data       sunmarrow-data --out TARGET"
+)
+
+# out_setup KIND DIR FILE|FOLDER NAME: makes DIR/place and prints the target's path in
+# it; status 1 when the kind cannot be had here.
+out_setup() {
+    local kind=$1 dir=$2 shape=$3 target=$2/place/$4
+    mkdir -p "$dir/place"
+    case $kind in
+        in_the_way) if [ "$shape" = file ]; then mkdir "$target"; else echo "a file" >"$target"; fi ;;
+        fifo) mkfifo "$target" ;;
+        zero_link) ln -s /dev/zero "$target" ;;
+        readonly)
+            if [ "$(id -u)" = 0 ]; then
+                rel_mount_tmpfs "$dir/place" ro,size=64k || return 1
+            else
+                chmod 555 "$dir/place"
+            fi ;;
+        missing) target=$dir/place/gone/$4 ;;
+        full)
+            rel_mount_tmpfs "$dir/place" size=64k || return 1
+            dd if=/dev/zero of="$dir/place/filler" bs=4k 2>/dev/null ;;
+    esac
+    echo "$target"
+}
+
+# out_state PATH: what stands at PATH, to compare before and after a run. A folder that
+# a run made and left empty counts as nothing.
+out_state() {
+    if [ -d "$1" ] && [ ! -L "$1" ] && [ -z "$(ls -A "$1")" ] && [ "${2:-}" = "" ]; then return 0; fi
+    if [ -e "$1" ] || [ -L "$1" ]; then stat -c '%F %s' "$1"; fi
+    if [ -L "$1" ]; then readlink "$1"; fi
+    return 0
+}
+
+output_cells() {
+    local row name shape file template kind dir target before
+    for row in "${out_rows[@]}"; do
+        read -r name shape file template <<<"$row"
+        [ "$name" = video ] && ! command -v ffmpeg >/dev/null 2>&1 && { unchecked="$unchecked video (no ffmpeg)"; continue; }
+        for kind in "${out_kinds[@]}"; do
+            # The generator makes the folders it needs: a missing one is no failure.
+            [ "$name/$kind" = data/missing ] && continue
+            dir=$E2E_TMP/outputs/$name-$kind
+            if ! target=$(out_setup "$kind" "$dir" "$shape" "$file"); then
+                unchecked="$unchecked $name-into-$kind (no tmpfs: not root)"
+                continue
+            fi
+            before=$(out_state "$target" before)
+            # Where a data set is needed, the good one; the folder for --out is elsewhere.
+            mkdir -p "$dir/work" && ln -s "$REL_DATA" "$dir/work/data"
+            watched 60 "$entry_limit_kb" "$dir/work" "$dir/cell" "$BIN_DIR/"${template//TARGET/$target}
+            local what="$name into $kind"
+            echo "$what: ${WATCH_MS} ms, status $WATCH_STATUS${WATCH_KILLED:+, killed: $WATCH_KILLED}"
+            e2e_check "$what: ends by itself within a minute, under 1 GB" "${WATCH_KILLED:-no}" "no"
+            e2e_check "$what: status 1" "$WATCH_STATUS" "1"
+            e2e_check "$what: says what it could not write" \
+                "$(grep -qF "$dir/place" "$dir/cell.err" && echo said)" "said"
+            e2e_check "$what: what stood at the name is as it was" "$(out_state "$target" "$before")" "$before"
+            e2e_check "$what: no partial file left" "$(find "$dir/place" -name '*.partial*' | wc -l)" "0"
+            [ "$WATCH_STATUS" = 1 ] || head -5 "$dir/cell.err"
+            rel_unmount "$dir/place"
+            chmod -R u+w "$dir" 2>/dev/null
+            rm -rf "$dir"
+        done
+    done
+    rel_sanitizer_clean "outputs that cannot be written"
+}
+
+if [ "$entries" != no ]; then
+    matrix_started=$(date +%s)
+    if [ -n "$entries_player" ]; then
+        kind_players
+        echo "the players on each kind took $(($(date +%s) - matrix_started)) s"
+        matrix_started=$(date +%s)
+    fi
     if [ -n "${pid_of[entries]:-}" ]; then
         # Its set-up is long done: the most it was ever resident, loading included.
         peak=$(awk '/^VmHWM:/ {print $2}' "/proc/${pid_of[entries]}/status" 2>/dev/null)
         echo "entries: player peak ${peak:-?} kB after $(($(date +%s) - start_of[entries])) s"
         e2e_check "entries: the player runs, under 1 GB" "$([ -n "$peak" ] && [ "$peak" -lt "$entry_limit_kb" ] && echo yes)" "yes"
     fi
+    matrix_cells
+    echo "the entry matrix took $(($(date +%s) - matrix_started)) s"
+    matrix_started=$(date +%s)
+    output_cells
+    echo "the output cases took $(($(date +%s) - matrix_started)) s"
 fi
 
 for name in "${cases[@]}"; do
@@ -350,8 +597,9 @@ if [ "$E2E_FAILURES" -ne 0 ]; then
     echo "$E2E_FAILURES hostile data checks failed"
     exit 1
 fi
-if [ -n "$missing" ]; then
-    echo "skipped: the player runs need $missing, which is not installed"
+[ -z "$missing" ] || unchecked="$unchecked the player runs (no $missing)"
+if [ -n "$unchecked" ]; then
+    echo "skipped:$unchecked"
     exit 77
 fi
 echo "all hostile data checks passed"

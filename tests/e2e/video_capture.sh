@@ -4,9 +4,12 @@
 # --stretch fills the frame. A video encodes H.264 at the asked size, rate and CRF with
 # the music as its AAC sound track, cut to the same span, in step with the pictures; its
 # progress into a file is a short log. Wrong options are refused with status 2 and a
-# usage line before anything is drawn. Without ffmpeg the tool says so and fails; without
-# ffmpeg, ffprobe, ImageMagick's compare or script (a terminal for the bar) the script
-# skips (77).
+# usage line before anything is drawn. SIGINT, SIGTERM or SIGHUP during an export end
+# it within a second (two when sanitized: the leak check at exit takes most of one)
+# with status 128 + the signal, keeping a playable video (its sound
+# as long as its pictures) or whole PNGs of the frames made; a stopped 4K export plays
+# too. Without ffmpeg the tool says so and fails; without ffmpeg, ffprobe, ImageMagick's
+# compare or script (a terminal for the bar) the script skips (77).
 set -euo pipefail
 build=$1
 source=$2
@@ -20,6 +23,7 @@ trap 'rm -rf "$work"' EXIT
 ln -s "$data" "$work/data"
 cd "$work"
 fail() { echo "$*"; exit 1; }
+source "$source/tests/e2e/lib/reliability.sh"
 
 # --- true aspect: pillarbox, letterbox, stretch
 # The brightest value (0-255) inside a crop WxH+X+Y.
@@ -111,4 +115,57 @@ status=$?
 set -e
 [ $status -eq 1 ] && grep -q ffmpeg missing.txt || { echo "missing ffmpeg gave status $status:"; cat missing.txt; exit 1; }
 [ ! -e none.mp4 ] || fail "a file was written without ffmpeg"
-echo "video capture ok (audio $audio s, $differing pixels differ at 0.5 s, crf 12/35: $fine/$coarse bytes)"
+# --- a stopped export keeps what it made. stop_export SIGNAL LOG COMMAND...: runs the
+# export, sends SIGNAL once its progress shows in LOG, and sets STOPPED (its exit status)
+# and STOP_MS (from the signal to its end).
+stop_export() {
+  local signal=$1 log=$2 pid i start
+  shift 2
+  "$@" 2> "$log" &
+  pid=$!
+  for ((i = 0; i < 1200; i++)); do grep -q "frames (" "$log" && break; sleep 0.05; done
+  start=$(date +%s%N)
+  kill -"$signal" "$pid"
+  STOPPED=0
+  wait "$pid" || STOPPED=$?
+  STOP_MS=$((($(date +%s%N) - start) / 1000000))
+}
+# What was cut short says so: 128 + the signal's number, as a shell reports it.
+declare -A number_of=([INT]=2 [HUP]=1 [TERM]=15)
+# A sanitized build's leak check at exit alone takes most of a second: it gets two.
+stop_limit=1000
+case $(ldd "$capture") in *libasan*) stop_limit=2000 ;; esac
+stops=""
+for signal in INT TERM HUP; do
+  want=$((128 + number_of[$signal]))
+  stop_export "$signal" "stop_$signal.txt" "$capture" video --from 40 --to 45 --fps 10 --size 320x240 --out "stop_$signal.mp4"
+  stops="$stops $signal:${STOP_MS}ms"
+  [ "$STOPPED" = "$want" ] || { cat "stop_$signal.txt"; fail "video stopped by SIG$signal exits $STOPPED, not $want"; }
+  [ "$STOP_MS" -le $stop_limit ] || fail "video stopped by SIG$signal took $STOP_MS ms to end"
+  made=$(sed -n 's/^Stopped by SIG[A-Z]* after \([0-9]*\) of.*/\1/p' "stop_$signal.txt")
+  counted=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "stop_$signal.mp4") ||
+    fail "the video stopped by SIG$signal is no video ffprobe reads"
+  [ -n "$made" ] && [ "$counted" = "$made" ] || fail "SIG$signal: the tool says $made frames, the video holds $counted"
+  sound=$(probe a:0 stream=duration "stop_$signal.mp4")
+  awk -v a="$sound" -v n="$made" 'BEGIN { exit !(a > n / 10 - 0.1 && a < n / 10 + 0.1) }' ||
+    fail "SIG$signal: $made frames at 10 fps, but $sound s of sound"
+
+  stop_export "$signal" "frames_$signal.txt" "$capture" frames --dir "frames_$signal" --from 40 --to 45 --fps 10 --size 320x240
+  [ "$STOPPED" = "$want" ] || { cat "frames_$signal.txt"; fail "frames stopped by SIG$signal exits $STOPPED, not $want"; }
+  [ "$STOP_MS" -le $stop_limit ] || fail "frames stopped by SIG$signal took $STOP_MS ms to end"
+  made=$(sed -n 's/^Stopped by SIG[A-Z]* after \([0-9]*\) of.*/\1/p' "frames_$signal.txt")
+  [ -n "$made" ] && [ "$(ls -A "frames_$signal" | wc -l)" = "$made" ] ||
+    fail "SIG$signal: the tool says $made frames, the folder holds $(ls -A "frames_$signal" | tr '\n' ' ')"
+  for png in "frames_$signal"/*; do rel_whole_png "$png" || fail "SIG$signal left $png cut short"; done
+done
+[ -z "$(ls -A | grep '\.partial')" ] || fail "hidden files of stopped exports were left: $(ls -A | grep partial)"
+
+# A stopped 4K export gives a playable file.
+stop_export INT stop_4k.txt "$capture" video --from 40 --to 42 --fps 10 --size 3840x2160 --out stop_4k.mp4
+[ "$STOPPED" = 130 ] || { cat stop_4k.txt; fail "the 4K export stopped by SIGINT exits $STOPPED"; }
+[ "$(probe v:0 stream=width stop_4k.mp4)x$(probe v:0 stream=height stop_4k.mp4) $(probe a:0 stream=codec_name stop_4k.mp4)" = "3840x2160 aac" ] ||
+  fail "the stopped 4K export is no 3840x2160 video with sound"
+ffmpeg -v error -i stop_4k.mp4 -f null - || fail "the stopped 4K export does not play to its end"
+stops="$stops 4K:${STOP_MS}ms"
+
+echo "video capture ok (audio $audio s, $differing pixels differ at 0.5 s, crf 12/35: $fine/$coarse bytes; stopped:$stops)"

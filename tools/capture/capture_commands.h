@@ -1,8 +1,15 @@
 // Subcommands of sunmarrow-capture register themselves with a static Command object:
 //   static capture::Command cmd("frame", "frame --time S [--size WxH] [--out F]", runFrame);
-// run() gets the arguments after the subcommand name and returns the exit status
-// (0 success, 1 failure, 2 wrong usage).
+// run() gets the arguments after the subcommand name and returns the exit status:
+// 0 success, 1 failure, 2 wrong usage, and 128 + the signal's number for a run cut
+// short by SIGINT, SIGTERM, SIGHUP or SIGQUIT (as a shell reports a process the signal
+// ended). The quit signals only set a mark (platform/process/quit_signal.h), installed
+// before any command runs; each command looks at it between its steps.
 #pragma once
+
+#include <vector>
+
+#include "options/options.h"
 
 namespace capture {
 
@@ -16,5 +23,16 @@ struct Command {
 };
 
 const Command* firstCommand();
+
+// Reads a command's arguments by its table. Returns -1 when the command goes on; else
+// the status to end with: 0 after --help (the usage line on standard output), 2 after
+// a wrong argument (what was wrong and the usage line on standard error).
+int readOptions(const char* name, const char* usage, int argc, char** argv, const std::vector<options::Option>& table);
+
+// 2 after saying what was wrong and the usage line on standard error.
+int wrongUsage(const char* name, const char* usage, const char* problem);
+
+// 128 + the number of the quit signal that came, 0 while none did.
+int cutShortStatus();
 
 }  // namespace capture

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -208,26 +207,21 @@ void measureFrame(capture::HeadlessShow& show, double elapsed, painterly::Painte
     glDeleteLists(captionList, 1);
 }
 
+constexpr const char* benchUsage = "bench [--size WxH] [--frames N] [--painter gl|cpu|auto|both]";
+
 int runBench(int argc, char** argv) {
     int width = 640, height = 480, frames = 60;
+    const char* painter = "both";
+    const int status = capture::readOptions(
+        "bench", benchUsage, argc, argv,
+        {options::size("--size", 16, 8192, width, height), options::whole("--frames", 1, 100000, frames),
+         options::choice("--painter", {"gl", "cpu", "auto", "both"}, painter)});
+    if (status >= 0) return status;
     std::vector<painterly::PainterPath> paths = {painterly::PainterPath::gl, painterly::PainterPath::cpu};
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc && capture::parseSize(argv[i + 1], width, height)) {
-            ++i;
-        } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc && (frames = std::atoi(argv[i + 1])) >= 1 &&
-                   frames <= 100000) {
-            ++i;
-        } else if (std::strcmp(argv[i], "--painter") == 0 && i + 1 < argc &&
-                   (std::strcmp(argv[i + 1], "both") == 0 || painterly::parsePainterRequest(argv[i + 1]))) {
-            const auto request = painterly::parsePainterRequest(argv[++i]);  // none: both
-            if (request == painterly::PainterRequest::gl) paths = {painterly::PainterPath::gl};
-            if (request == painterly::PainterRequest::cpu) paths = {painterly::PainterPath::cpu};
-            if (request == painterly::PainterRequest::automatic) paths.clear();  // the show's choice, below
-        } else {
-            std::fprintf(stderr, "usage: sunmarrow-capture bench [--size WxH] [--frames N] [--painter gl|cpu|auto|both]\n");
-            return 2;
-        }
-    }
+    const auto request = painterly::parsePainterRequest(painter);  // none: both
+    if (request == painterly::PainterRequest::gl) paths = {painterly::PainterPath::gl};
+    if (request == painterly::PainterRequest::cpu) paths = {painterly::PainterPath::cpu};
+    if (request == painterly::PainterRequest::automatic) paths.clear();  // the show's choice, below
 
     const std::string loadBefore = loadAverage();
     capture::HeadlessShow show(width, height);
@@ -236,12 +230,17 @@ int runBench(int argc, char** argv) {
     if (paths.empty()) paths = {painterly::painterPath()};  // auto: the one the show chose
 
     std::vector<double> samples[2][stageCount];
-    for (int k = 0; k < frames; ++k) {
+    int k = 0;
+    for (; k < frames && capture::cutShortStatus() == 0; ++k) {
         const double elapsed = (k + 0.5) * 204.0 / frames;
         for (const painterly::PainterPath path : paths) measureFrame(show, elapsed, path, samples[static_cast<int>(path)]);
         std::fprintf(stderr, "\rframe %d/%d", k + 1, frames);
     }
     std::fputc('\n', stderr);
+    if (capture::cutShortStatus() != 0) {
+        std::fprintf(stderr, "bench: stopped after %d of %d frames; no figures\n", k, frames);
+        return capture::cutShortStatus();
+    }
     const std::string loadAfter = loadAverage();
 
     Stats s[2][stageCount];
@@ -295,6 +294,6 @@ int runBench(int argc, char** argv) {
     return 0;
 }
 
-capture::Command benchCommand("bench", "bench [--size WxH] [--frames N] [--painter gl|cpu|auto|both]", runBench);
+capture::Command benchCommand("bench", benchUsage, runBench);
 
 }  // namespace

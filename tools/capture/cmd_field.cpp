@@ -1,7 +1,6 @@
 // sunmarrow-capture field --capture FILE: the final orientation field of a 160 × 120 RGB
 // capture (row 0 at the bottom), 120 lines from row 0 up, each 160 "x,y" pairs.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "capture_commands.h"
@@ -10,22 +9,14 @@
 
 namespace {
 
-constexpr const char* FieldUsage = "field --capture FILE";
+constexpr const char* fieldUsage = "field --capture FILE";
 
 int runField(int argc, char** argv) {
     const char* capturePath = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
-            capturePath = argv[++i];
-        } else {
-            capturePath = nullptr;
-            break;
-        }
-    }
-    if (capturePath == nullptr) {
-        std::fprintf(stderr, "usage: sunmarrow-capture %s\n", FieldUsage);
-        return 2;
-    }
+    const int status = capture::readOptions("field", fieldUsage, argc, argv,
+                                            {options::text("--capture", "a file name", capturePath)});
+    if (status >= 0) return status;
+    if (capturePath == nullptr) return capture::wrongUsage("field", fieldUsage, "--capture is needed");
 
     painterly::PainterlyState& s = painterly::painterlyState();
     std::string why;
@@ -48,9 +39,10 @@ int runField(int argc, char** argv) {
         line += '\n';
         std::fputs(line.c_str(), stdout);
     }
+    if (capture::cutShortStatus() != 0) return capture::cutShortStatus();
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-capture::Command fieldCommand("field", FieldUsage, runField);
+capture::Command fieldCommand("field", fieldUsage, runField);
 
 }  // namespace

@@ -1,9 +1,6 @@
 // sunmarrow-capture frame --time SECONDS [--size WxH] [--stretch] [--out FILE.png]
 //                         [--painter gl|cpu|auto]
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
 #include "capture_commands.h"
 #include "framing.h"
@@ -15,47 +12,36 @@ namespace {
 constexpr const char* frameUsage =
     "frame --time SECONDS [--size WxH] [--stretch] [--out FILE.png] [--painter gl|cpu|auto]";
 
-int usage() {
-    std::fprintf(stderr, "usage: sunmarrow-capture %s\n", frameUsage);
-    return 2;
-}
-
 int runFrame(int argc, char** argv) {
     double elapsed = -1.0;
-    bool haveTime = false;
     bool stretch = false;
     int width = 640, height = 480;
     const char* out = "frame.png";
-    for (int i = 0; i < argc; ++i) {
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--time") == 0 && hasValue) {
-            char* end = nullptr;
-            elapsed = std::strtod(argv[++i], &end);
-            haveTime = end != argv[i] && *end == '\0' && elapsed >= 0.0 && elapsed < 1e6;
-            if (!haveTime) return usage();
-        } else if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
-            if (!capture::parseSize(argv[++i], width, height)) {
-                std::fprintf(stderr, "frame: --size wants WxH from 16x16 to 8192x8192, for example 1920x1080\n");
-                return usage();
-            }
-        } else if (std::strcmp(argv[i], "--stretch") == 0) {
-            stretch = true;
-        } else if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
-            out = argv[++i];
-        } else if (std::strcmp(argv[i], "--painter") == 0 && hasValue) {
-            if (!capture::parsePainter(argv[++i])) return usage();
-        } else {
-            return usage();
-        }
+    const int status = capture::readOptions("frame", frameUsage, argc, argv,
+                                            {options::number("--time", 0, 1e6, elapsed),
+                                             options::size("--size", 16, 8192, width, height),
+                                             options::flag("--stretch", stretch),
+                                             options::text("--out", "a file name", out),
+                                             capture::painterOption()});
+    if (status >= 0) return status;
+    if (elapsed < 0) return capture::wrongUsage("frame", frameUsage, "--time is needed");
+
+    // A file that cannot be written is said before anything is drawn.
+    output::OutputFile png(out);
+    if (!png.ok()) {
+        std::fprintf(stderr, "frame: cannot write %s\n", png.error().c_str());
+        return 1;
     }
-    if (!haveTime) return usage();
     const capture::Framing framing = capture::frameShow(width, height, stretch);
     capture::HeadlessShow show(framing.viewWidth, framing.viewHeight);
     if (!show.ok()) return 1;
     show.drawFrame(elapsed);
     std::fprintf(stderr, "frame: painted on the %s path (%s)\n", show.painter(), show.renderer());
-    if (!pngfile::write(out, capture::placeInFrame(framing, show.readPixels()).data(), width, height, 3)) {
-        std::fprintf(stderr, "frame: cannot write %s\n", out);
+    capture::FrameImage image(framing);
+    image.place(show.readPixels());
+    if (capture::cutShortStatus() != 0) return capture::cutShortStatus();
+    if (!pngfile::write(png, image.pixels().data(), width, height, 3)) {
+        std::fprintf(stderr, "frame: cannot write %s\n", png.error().c_str());
         return 1;
     }
     return 0;

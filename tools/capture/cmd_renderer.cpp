@@ -10,11 +10,9 @@
 
 namespace {
 
-int runRenderer(int argc, char**) {
-    if (argc != 0) {
-        std::fprintf(stderr, "usage: sunmarrow-capture renderer\n");
-        return 2;
-    }
+int runRenderer(int argc, char** argv) {
+    const int status = capture::readOptions("renderer", "renderer", argc, argv, {});
+    if (status >= 0) return status;
     // The same driver and surface as the headless show's.
     const platform::OffscreenGl gl(16, 16, "renderer");
     if (gl.failure() == platform::OffscreenGl::Failure::videoDriver) {

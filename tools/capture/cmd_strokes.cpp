@@ -2,10 +2,8 @@
 // capture at StrokePhase P, one line per stroke in drawing order:
 // "x y depth angle size red green blue", the exact float arguments of each drawStroke
 // call and the colour set before it, each %.9g.
-#include <cmath>
+#include <cfloat>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "capture_commands.h"
@@ -14,34 +12,24 @@
 
 namespace {
 
-constexpr const char* StrokesUsage = "strokes --capture FILE --phase P";
-
-bool parsePhase(const char* text, float& phase) {
-    char* end = nullptr;
-    const float value = std::strtof(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(value)) return false;
-    phase = value;
-    return true;
-}
+constexpr const char* strokesUsage = "strokes --capture FILE --phase P";
 
 int runStrokes(int argc, char** argv) {
     const char* capturePath = nullptr;
     bool havePhase = false;
-    bool wrong = false;
     float phase = 0.0f;
-    for (int i = 0; i < argc && !wrong; ++i) {
-        if (std::strcmp(argv[i], "--capture") == 0 && i + 1 < argc) {
-            capturePath = argv[++i];
-        } else if (std::strcmp(argv[i], "--phase") == 0 && i + 1 < argc) {
-            havePhase = parsePhase(argv[++i], phase);
-            wrong = !havePhase;
-        } else {
-            wrong = true;
-        }
-    }
-    if (wrong || capturePath == nullptr || !havePhase) {
-        std::fprintf(stderr, "usage: sunmarrow-capture %s\n", StrokesUsage);
-        return 2;
+    const int status = capture::readOptions(
+        "strokes", strokesUsage, argc, argv,
+        {options::text("--capture", "a file name", capturePath),
+         {"--phase", "a number", [&](const char* value) {
+              double number = 0;
+              havePhase = options::parseNumber(value, -FLT_MAX, FLT_MAX, number);
+              phase = static_cast<float>(number);
+              return havePhase;
+          }}});
+    if (status >= 0) return status;
+    if (capturePath == nullptr || !havePhase) {
+        return capture::wrongUsage("strokes", strokesUsage, "--capture and --phase are needed");
     }
 
     painterly::PainterlyState& s = painterly::painterlyState();
@@ -57,9 +45,10 @@ int runStrokes(int argc, char** argv) {
         std::printf("%.9g %.9g %.9g %.9g %.9g %.9g %.9g %.9g\n", k.x, k.y, k.depth, k.angle, k.size, k.red,
                     k.green, k.blue);
     }
+    if (capture::cutShortStatus() != 0) return capture::cutShortStatus();
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-capture::Command strokesCommand("strokes", StrokesUsage, runStrokes);
+capture::Command strokesCommand("strokes", strokesUsage, runStrokes);
 
 }  // namespace

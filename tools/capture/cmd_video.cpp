@@ -7,38 +7,45 @@
 // framed as framing.h says (true 4:3 aspect on black unless --stretch). `video` pipes
 // the frames to the ffmpeg program (H.264 in yuv420p at the asked CRF and preset) with
 // the show's music as the sound track (AAC), cut so that the music starts at elapsed 0
-// as in the player; `frames` writes numbered PNGs. Ctrl+C stops after the current frame
-// and still leaves a playable file of what was done.
-#include <fcntl.h>
+// as in the player; `frames` writes numbered PNGs.
+//
+// Nothing is left half-written. The video is made under a hidden name beside --out and
+// takes its name only when ffmpeg has finished it; each PNG likewise. A quit signal
+// (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT) stops the export at the next frame boundary and
+// keeps what was made: ffmpeg's input is closed so that it finishes a playable file of
+// the frames it got, sound included, and the PNGs written so far are whole. The exit
+// status is then 128 + the signal's number.
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <fcntl.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "capture_commands.h"
 #include "framing.h"
 #include "headless.h"
-#include "platform/process/child_process.h"
 #include "platform/files/file_path.h"
-
+#include "platform/process/child_process.h"
+#include "platform/process/quit_signal.h"
+#include "platform/sound/sound_decoder.h"
 #include "tools/common/png_file.h"
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-void onInterrupt(int) { interrupted = 1; }
+using Clock = std::chrono::steady_clock;
 
 // x264's presets, fastest first.
-const char* const presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+const std::vector<const char*> presets = {"ultrafast", "superfast", "veryfast", "faster", "fast",
                                "medium",    "slow",      "slower",   "veryslow"};
 
 // The encoder's defaults, measured on the show against a lossless encode of the same
@@ -65,58 +72,37 @@ struct RangeOptions {
     const char* dir = nullptr;
 };
 
-bool parseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
-}
+constexpr const char* videoUsage =
+    "video [--out FILE] [--fps 1-60] [--size WxH (even)] [--from S] [--to S] [--crf 0-51] [--preset NAME] "
+    "[--stretch] [--painter gl|cpu|auto]";
+constexpr const char* framesUsage =
+    "frames --dir DIR [--fps 1-60] [--size WxH] [--from S] [--to S] [--stretch] [--painter gl|cpu|auto]";
 
-bool parseWhole(const char* text, int low, int high, int& value) {
-    double number = 0.0;
-    if (!parseNumber(text, number) || number < low || number > high || number != std::floor(number)) return false;
-    value = static_cast<int>(number);
-    return true;
-}
-
-// Parses the options of `video` (toVideo) or `frames`; false on anything wrong.
-bool parseRange(int argc, char** argv, bool toVideo, RangeOptions& o) {
-    for (int i = 0; i < argc; ++i) {
-        const char* flag = argv[i];
-        if (std::strcmp(flag, "--stretch") == 0) {
-            o.stretch = true;
-            continue;
-        }
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
-        if (std::strcmp(flag, "--fps") == 0) {
-            if (!parseWhole(value, 1, maxFps, o.fps)) return false;
-        } else if (std::strcmp(flag, "--size") == 0) {
-            if (!capture::parseSize(value, o.width, o.height)) return false;
-        } else if (std::strcmp(flag, "--from") == 0) {
-            if (!parseNumber(value, o.from) || o.from < 0 || o.from > 1e5) return false;
-        } else if (std::strcmp(flag, "--painter") == 0) {
-            if (!capture::parsePainter(value)) return false;
-        } else if (std::strcmp(flag, "--to") == 0) {
-            if (!parseNumber(value, o.to) || o.to < 0 || o.to > 1e5) return false;
-        } else if (toVideo && std::strcmp(flag, "--crf") == 0) {
-            if (!parseWhole(value, 0, 51, o.crf)) return false;
-        } else if (toVideo && std::strcmp(flag, "--preset") == 0) {
-            o.preset = nullptr;
-            for (const char* p : presets) {
-                if (std::strcmp(value, p) == 0) o.preset = p;
-            }
-            if (o.preset == nullptr) return false;
-        } else if (toVideo && std::strcmp(flag, "--out") == 0) {
-            o.out = value;
-        } else if (!toVideo && std::strcmp(flag, "--dir") == 0) {
-            o.dir = value;
-        } else {
-            return false;
-        }
+// Reads the options of `video` (toVideo) or `frames`: -1 to go on, else the status.
+int parseRange(int argc, char** argv, bool toVideo, RangeOptions& o) {
+    const char* name = toVideo ? "video" : "frames";
+    const char* usage = toVideo ? videoUsage : framesUsage;
+    std::vector<options::Option> table = {
+        options::whole("--fps", 1, maxFps, o.fps),          options::size("--size", 16, 8192, o.width, o.height),
+        options::number("--from", 0, 1e5, o.from),          options::number("--to", 0, 1e5, o.to),
+        options::flag("--stretch", o.stretch),             capture::painterOption(),
+    };
+    if (toVideo) {
+        table.push_back(options::whole("--crf", 0, 51, o.crf));
+        table.push_back(options::choice("--preset", presets, o.preset));
+        table.push_back(options::text("--out", "a file name", o.out));
+    } else {
+        table.push_back(options::text("--dir", "a folder", o.dir));
     }
+    const int status = capture::readOptions(name, usage, argc, argv, table);
+    if (status >= 0) return status;
     // yuv420p halves the chroma both ways: a video's sides must be even.
-    if (toVideo && (o.width % 2 != 0 || o.height % 2 != 0)) return false;
-    return o.to > o.from && (toVideo || o.dir != nullptr);
+    if (toVideo && (o.width % 2 != 0 || o.height % 2 != 0)) {
+        return capture::wrongUsage(name, usage, "a video's --size must be even both ways");
+    }
+    if (!(o.to > o.from)) return capture::wrongUsage(name, usage, "--to must come after --from");
+    if (!toVideo && o.dir == nullptr) return capture::wrongUsage(name, usage, "--dir is needed");
+    return -1;
 }
 
 // Progress on standard error. On a terminal a bar redrawn in place after every frame;
@@ -170,36 +156,44 @@ private:
     Clock::time_point start_;
 };
 
-bool findOnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return false;
-    std::string dirs = path;
-    std::size_t begin = 0;
-    while (begin <= dirs.size()) {
-        std::size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string candidate = dirs.substr(begin, end - begin) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return true;
-        begin = end + 1;
+// The show's music as the video's sound track, when the show itself could play it: opened
+// by the one rule of the show's files (a FIFO or a device in its place is refused, never
+// waited on) and read by the show's own decoder. An open descriptor of it for ffmpeg,
+// or -1 after saying on standard error why the video has no sound.
+int openMusic() {
+    const std::string path = platform::hostPath("data\\sunmarrow.mp3");
+    int failure = 0;
+    std::FILE* file = platform::openRegularFile(path.c_str(), &failure);
+    if (file == nullptr) {
+        std::fprintf(stderr, "video: no sound track: cannot open %s: %s\n", path.c_str(),
+                     platform::openFailureText(failure).c_str());
+        return -1;
     }
-    return false;
+    platform::Mp3Decoder decoder(44100);
+    if (decoder.openFile(path.c_str()) != 0) {
+        std::fprintf(stderr, "video: no sound track: %s is no MP3 the show can play\n", path.c_str());
+        std::fclose(file);
+        return -1;
+    }
+    const int fd = ::fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+    std::fclose(file);
+    return fd;
 }
 
-// Starts ffmpeg reading raw RGB frames from a pipe. It runs in a process group of its
-// own, so a Ctrl+C reaches only us: we stop feeding it and it finishes the file.
-pid_t startEncoder(const RangeOptions& o, int& writeEnd) {
+// ffmpeg reading raw RGB frames from a pipe and writing `path`; `music` (unless -1) is
+// its descriptor 3, which it opens again by name, so the file it reads is the one
+// checked here whatever stands at the music's name by then.
+pid_t startEncoder(const RangeOptions& o, const std::string& path, int music, int& writeEnd, int& error) {
     const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     const std::string rate = std::to_string(o.fps);
     char from[32];
     std::snprintf(from, sizeof from, "%.6f", o.from);
-    const std::string music = platform::hostPath("data\\sunmarrow.mp3");
-    const bool haveMusic = access(music.c_str(), R_OK) == 0;
 
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo",
-                                     "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "-"};
-    if (haveMusic) {
+                                     "-pix_fmt", "rgb24", "-s", size, "-r", rate, "-i", "pipe:0"};
+    if (music >= 0) {
         // The music starts at elapsed 0: a video from S seconds takes it from S on.
-        args.insert(args.end(), {"-ss", from, "-i", music, "-map", "0:v", "-map", "1:a", "-c:a", "aac", "-b:a",
+        args.insert(args.end(), {"-ss", from, "-i", "/dev/fd/3", "-map", "0:v", "-map", "1:a", "-c:a", "aac", "-b:a",
                                  audioBitRate, "-shortest"});
     }
     // BT.709 colours, tagged as such: players take untagged video of HD sizes for BT.709,
@@ -207,125 +201,213 @@ pid_t startEncoder(const RangeOptions& o, int& writeEnd) {
     args.insert(args.end(), {"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-colorspace", "bt709",
                              "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:v",
                              "libx264", "-preset", o.preset, "-crf", std::to_string(o.crf), "-pix_fmt", "yuv420p",
-                             "-movflags", "+faststart", o.out});
-
-    return platform::startPipedChild(platform::PipeFlow::toChild, writeEnd, [&](int readEnd) {
-        setpgid(0, 0);
-        dup2(readEnd, STDIN_FILENO);
-        close(readEnd);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execvp("ffmpeg", argv.data());
-        _exit(127);
-    });
+                             "-movflags", "+faststart", path});
+    return platform::spawnPipedProgram(args, writeEnd, music, error);
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+enum class Fed { whole, cut, failed };
+
+// Writes one frame into the encoder's pipe (non-blocking), waiting for the encoder as
+// long as it takes, but looking at the quit mark every tenth of a second. Once a quit
+// signal came, the frame is finished if the encoder takes the rest within half a second,
+// else left cut (ffmpeg drops an incomplete last frame). `failed`: the encoder is gone.
+Fed feedFrame(int fd, const std::uint8_t* data, std::size_t size) {
+    std::optional<Clock::time_point> deadline;
     while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
+        const ssize_t n = ::write(fd, data, size);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            continue;
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return Fed::failed;
+        if (platform::quitSignalPending() && !deadline) deadline = Clock::now() + std::chrono::milliseconds(500);
+        if (deadline && Clock::now() >= *deadline) return Fed::cut;
+        pollfd ready{fd, POLLOUT, 0};
+        ::poll(&ready, 1, 100);
     }
-    return true;
+    return Fed::whole;
 }
 
 long frameCount(const RangeOptions& o) {
     return static_cast<long>(std::floor((o.to - o.from) * o.fps + 1e-9));
 }
 
-int renderRange(const RangeOptions& o, bool toVideo) {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+const char* signalName(int status) {
+    switch (status - 128) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        case SIGQUIT: return "SIGQUIT";
+        default: return "a signal";
+    }
+}
 
-    int pipeFd = -1;
-    pid_t encoder = -1;
-    if (toVideo) {
-        if (!findOnPath("ffmpeg")) {
-            std::fprintf(stderr, "video: the ffmpeg program was not found on PATH (install it: apt-get install ffmpeg)\n");
-            return 1;
+// The export's encoder: ffmpeg writing the video under its hidden name.
+struct Encoder {
+    pid_t pid = -1;
+    int pipe = -1;
+
+    // Closes its input and waits for it to finish the file; true when it did. It is the
+    // export's way of stopping, so a quit signal while it finishes changes nothing; one
+    // more after a signal that stopped the export (a second Ctrl+C) ends it at once, and
+    // there is no file.
+    bool finish() {
+        if (pipe >= 0) ::close(pipe);
+        pipe = -1;
+        if (pid < 0) return false;
+        int signals = platform::takeQuitSignal() ? 1 : 0;
+        int status = 0;
+        bool abandoned = false;
+        for (;;) {
+            const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+            if (ended == pid || (ended < 0 && errno != EINTR)) break;
+            if (platform::takeQuitSignal() && ++signals == 2) {
+                abandoned = true;
+                ::kill(pid, SIGKILL);
+            }
+            ::poll(nullptr, 0, 20);
         }
-    } else if (mkdir(o.dir, 0755) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "frames: cannot create %s\n", o.dir);
+        pid = -1;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+        if (abandoned) {
+            std::fprintf(stderr, "video: stopped again while ffmpeg was finishing the file\n");
+        } else if (WIFEXITED(status)) {
+            std::fprintf(stderr, "video: ffmpeg failed (status %d)\n", WEXITSTATUS(status));
+        } else {
+            std::fprintf(stderr, "video: ffmpeg ended by signal %d\n", WTERMSIG(status));
+        }
+        return false;
+    }
+
+    // An encoder still running here was not wanted after all: it ends at once.
+    ~Encoder() {
+        if (pipe >= 0) ::close(pipe);
+        if (pid < 0) return;
+        ::kill(pid, SIGKILL);
+        platform::waitForChild(pid);
+    }
+};
+
+int renderVideo(const RangeOptions& o) {
+    // Writes into a pipe whose reader is gone fail with EPIPE instead of ending us.
+    ::signal(SIGPIPE, SIG_IGN);
+    output::OutputFile video(o.out);
+    if (!video.ok()) {
+        std::fprintf(stderr, "video: cannot write %s\n", video.error().c_str());
         return 1;
     }
+    Encoder encoder;
+    {
+        const int music = openMusic();
+        int error = 0;
+        encoder.pid = startEncoder(o, video.partialPath(), music, encoder.pipe, error);
+        if (music >= 0) ::close(music);
+        if (encoder.pid < 0) {
+            if (error == ENOENT) {
+                std::fprintf(stderr, "video: the ffmpeg program was not found on PATH (install it: apt-get install ffmpeg)\n");
+            } else {
+                std::fprintf(stderr, "video: cannot start ffmpeg: %s\n", std::strerror(error));
+            }
+            return 1;
+        }
+    }
+    ::fcntl(encoder.pipe, F_SETFL, ::fcntl(encoder.pipe, F_GETFL) | O_NONBLOCK);
 
     const capture::Framing framing = capture::frameShow(o.width, o.height, o.stretch);
     capture::HeadlessShow show(framing.viewWidth, framing.viewHeight);
     if (!show.ok()) return 1;
-    if (toVideo) {
-        encoder = startEncoder(o, pipeFd);
-        if (encoder < 0) {
-            std::fprintf(stderr, "video: cannot start ffmpeg\n");
-            return 1;
-        }
-    }
+    capture::FrameImage image(framing);
 
     const long total = frameCount(o);
-    Progress progress(toVideo ? "video" : "frames", total);
-    bool ok = true;
+    Progress progress("video", total);
+    bool fed = true;
     long done = 0;
-    for (; done < total && !interrupted && ok; ++done) {
+    while (done < total && fed && capture::cutShortStatus() == 0) {
         show.drawFrame(o.from + static_cast<double>(done) / o.fps);
-        const std::vector<std::uint8_t> pixels = capture::placeInFrame(framing, show.readPixels());
+        // A frame drawn while a signal came is not sent: the encoder finishes sooner.
+        if (capture::cutShortStatus() != 0) break;
+        image.place(show.readPixels());
         show.swap();
-        if (toVideo) {
-            ok = writeAll(pipeFd, pixels.data(), pixels.size());
-            if (!ok) std::fprintf(stderr, "\nvideo: ffmpeg stopped taking frames\n");
-        } else {
-            char name[64];
-            std::snprintf(name, sizeof name, "/frame_%05ld.png", done);
-            ok = pngfile::write(std::string(o.dir) + name, pixels.data(), o.width, o.height, 3);
-            if (!ok) std::fprintf(stderr, "\nframes: cannot write into %s\n", o.dir);
-        }
-        progress.update(done + 1);
+        const Fed result = feedFrame(encoder.pipe, image.pixels().data(), image.pixels().size());
+        fed = result == Fed::whole;
+        if (result == Fed::failed) std::fprintf(stderr, "\nvideo: ffmpeg stopped taking frames\n");
+        if (fed) progress.update(++done);
     }
     progress.finish(done, show.painter());
-    if (interrupted) std::fprintf(stderr, "Stopped after %ld of %ld frames.\n", done, total);
+    const int cut = capture::cutShortStatus();
+    if (cut != 0) std::fprintf(stderr, "Stopped by %s after %ld of %ld frames.\n", signalName(cut), done, total);
 
-    if (toVideo) {
-        close(pipeFd);
-        const int status = platform::waitForChild(encoder);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "video: ffmpeg failed (status %d)\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-            return 1;
-        }
-        if (ok) std::fprintf(stderr, "Wrote %s\n", o.out);
+    const bool finished = encoder.finish();
+    if (!finished || done == 0 || (!fed && cut == 0)) {
+        std::fprintf(stderr, "video: nothing was written to %s\n", o.out);
+        return cut != 0 ? cut : 1;
     }
-    return ok ? 0 : 1;
+    if (!video.commit()) {
+        std::fprintf(stderr, "video: cannot write %s\n", video.error().c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "Wrote %s (%ld frames)\n", o.out, done);
+    return cut;
 }
 
-constexpr const char* videoUsage =
-    "video [--out FILE] [--fps 1-60] [--size WxH (even)] [--from S] [--to S] [--crf 0-51] [--preset NAME] "
-    "[--stretch] [--painter gl|cpu|auto]";
-constexpr const char* framesUsage =
-    "frames --dir DIR [--fps 1-60] [--size WxH] [--from S] [--to S] [--stretch] [--painter gl|cpu|auto]";
+// The folder for `frames`, made when it is missing (its parent must exist); false after
+// saying why it cannot take the frames.
+bool frameFolder(const char* dir) {
+    if (::mkdir(dir, 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "frames: cannot make the folder %s: %s\n", dir, std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "frames: %s is not a folder\n", dir);
+        return false;
+    }
+    // One file made and removed again says whether frames can be written there at all.
+    output::OutputFile probe(std::string(dir) + "/frame_00000.png");
+    if (!probe.ok()) std::fprintf(stderr, "frames: cannot write into %s: %s\n", dir, probe.error().c_str());
+    return probe.ok();
+}
+
+int renderFrames(const RangeOptions& o) {
+    if (!frameFolder(o.dir)) return 1;
+    const capture::Framing framing = capture::frameShow(o.width, o.height, o.stretch);
+    capture::HeadlessShow show(framing.viewWidth, framing.viewHeight);
+    if (!show.ok()) return 1;
+    capture::FrameImage image(framing);
+
+    const long total = frameCount(o);
+    Progress progress("frames", total);
+    bool written = true;
+    long done = 0;
+    while (done < total && written && capture::cutShortStatus() == 0) {
+        show.drawFrame(o.from + static_cast<double>(done) / o.fps);
+        if (capture::cutShortStatus() != 0) break;  // as in video: no frame drawn after it
+        image.place(show.readPixels());
+        show.swap();
+        char name[64];
+        std::snprintf(name, sizeof name, "/frame_%05ld.png", done);
+        output::OutputFile png(o.dir + std::string(name));
+        written = pngfile::write(png, image.pixels().data(), o.width, o.height, 3);
+        if (!written) std::fprintf(stderr, "\nframes: cannot write %s\n", png.error().c_str());
+        if (written) progress.update(++done);
+    }
+    progress.finish(done, show.painter());
+    const int cut = capture::cutShortStatus();
+    if (cut != 0) std::fprintf(stderr, "Stopped by %s after %ld of %ld frames.\n", signalName(cut), done, total);
+    return cut != 0 ? cut : (written ? 0 : 1);
+}
 
 int runVideo(int argc, char** argv) {
     RangeOptions o;
-    if (!parseRange(argc, argv, true, o)) {
-        std::fprintf(stderr, "usage: sunmarrow-capture %s\npresets:", videoUsage);
-        for (const char* p : presets) std::fprintf(stderr, " %s", p);
-        std::fputc('\n', stderr);
-        return 2;
-    }
-    return renderRange(o, true);
+    const int status = parseRange(argc, argv, true, o);
+    return status >= 0 ? status : renderVideo(o);
 }
 
 int runFrames(int argc, char** argv) {
     RangeOptions o;
-    if (!parseRange(argc, argv, false, o)) {
-        std::fprintf(stderr, "usage: sunmarrow-capture %s\n", framesUsage);
-        return 2;
-    }
-    return renderRange(o, false);
+    const int status = parseRange(argc, argv, false, o);
+    return status >= 0 ? status : renderFrames(o);
 }
 
 capture::Command videoCommand("video", videoUsage, runVideo);

@@ -23,17 +23,19 @@ Framing frameShow(int frameWidth, int frameHeight, bool stretch) {
     return f;
 }
 
-std::vector<std::uint8_t> placeInFrame(const Framing& f, std::vector<std::uint8_t> view) {
+FrameImage::FrameImage(const Framing& framing)
+    : framing_(framing),
+      pixels_(static_cast<std::size_t>(framing.frameWidth) * 3 * static_cast<std::size_t>(framing.frameHeight), 0) {}
+
+void FrameImage::place(const std::vector<std::uint8_t>& view) {
+    const Framing& f = framing_;
     const std::size_t viewRow = static_cast<std::size_t>(f.viewWidth) * 3;
     assert(view.size() == viewRow * static_cast<std::size_t>(f.viewHeight) && "view pixels of another size");
-    if (f.whole()) return view;
     const std::size_t frameRow = static_cast<std::size_t>(f.frameWidth) * 3;
-    std::vector<std::uint8_t> frame(frameRow * static_cast<std::size_t>(f.frameHeight), 0);
     for (int y = 0; y < f.viewHeight; ++y) {
-        std::memcpy(&frame[static_cast<std::size_t>(f.top + y) * frameRow + static_cast<std::size_t>(f.left) * 3],
-                    &view[static_cast<std::size_t>(y) * viewRow], viewRow);
+        std::memcpy(&pixels_[static_cast<std::size_t>(f.top + y) * frameRow + static_cast<std::size_t>(f.left) * 3],
+                    &view[static_cast<std::size_t>(f.viewHeight - 1 - y) * viewRow], viewRow);
     }
-    return frame;
 }
 
 }  // namespace capture

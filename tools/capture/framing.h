@@ -29,8 +29,21 @@ struct Framing {
 
 Framing frameShow(int frameWidth, int frameHeight, bool stretch);
 
-// The view's RGB rows (top row first) placed into a black frame of the framing's size;
-// the view itself when it fills the frame.
-std::vector<std::uint8_t> placeInFrame(const Framing& framing, std::vector<std::uint8_t> view);
+// A frame's RGB pixels (top row first), made once for a whole run: the bars are black
+// from the start, and each view is copied into its place with its rows turned.
+class FrameImage {
+public:
+    explicit FrameImage(const Framing& framing);
+
+    // `view`: the view's RGB rows as GL reads them, bottom row first, no padding
+    // (viewWidth × viewHeight × 3 bytes).
+    void place(const std::vector<std::uint8_t>& view);
+
+    const std::vector<std::uint8_t>& pixels() const { return pixels_; }
+
+private:
+    Framing framing_;
+    std::vector<std::uint8_t> pixels_;
+};
 
 }  // namespace capture

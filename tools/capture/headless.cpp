@@ -71,19 +71,13 @@ void HeadlessShow::drawFrame(double elapsed) {
     show::drawShowFrame(elapsed, noKeys);
 }
 
-std::vector<std::uint8_t> HeadlessShow::readPixels() const {
-    const std::size_t row = static_cast<std::size_t>(width_) * 3;
-    std::vector<std::uint8_t> bottomUp(row * static_cast<std::size_t>(height_));
+const std::vector<std::uint8_t>& HeadlessShow::readPixels() {
+    pixels_.resize(static_cast<std::size_t>(width_) * 3 * static_cast<std::size_t>(height_));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);  // the show's read-back relies on the default
-    std::vector<std::uint8_t> topDown(bottomUp.size());
-    for (int y = 0; y < height_; ++y) {
-        std::memcpy(&topDown[static_cast<std::size_t>(y) * row],
-                    &bottomUp[static_cast<std::size_t>(height_ - 1 - y) * row], row);
-    }
-    return topDown;
+    return pixels_;
 }
 
 void HeadlessShow::swap() { gl_.swap(); }
@@ -97,21 +91,12 @@ const char* HeadlessShow::renderer() const {
     return name != nullptr ? reinterpret_cast<const char*>(name) : "no renderer";
 }
 
-bool parseSize(const char* text, int& width, int& height) {
-    if (text == nullptr) return false;
-    int w = 0, h = 0;
-    char tail = 0;
-    if (std::sscanf(text, "%dx%d%c", &w, &h, &tail) != 2) return false;
-    if (w < 16 || h < 16 || w > 8192 || h > 8192) return false;
-    width = w;
-    height = h;
-    return true;
-}
-
-bool parsePainter(const char* text) {
-    const auto request = painterly::parsePainterRequest(text);
-    if (request) painterly::requestPainter(*request);
-    return request.has_value();
+options::Option painterOption() {
+    return {"--painter", "gl, cpu or auto", [](const char* value) {
+                const auto request = painterly::parsePainterRequest(value);
+                if (request) painterly::requestPainter(*request);
+                return request.has_value();
+            }};
 }
 
 }  // namespace capture

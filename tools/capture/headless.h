@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "options/options.h"
 #include "platform/desktop/offscreen_gl.h"
 
 namespace capture {
@@ -25,8 +26,9 @@ public:
     // Draws the frame at `elapsed` seconds (no keys down) into the back buffer.
     void drawFrame(double elapsed);
 
-    // The back buffer as RGB rows, top row first.
-    std::vector<std::uint8_t> readPixels() const;
+    // The back buffer as RGB rows as GL gives them, bottom row first, into a buffer of
+    // the view's size made once (valid until the next call).
+    const std::vector<std::uint8_t>& readPixels();
 
     // Presents the frame (a new back buffer for the next one).
     void swap();
@@ -47,13 +49,11 @@ private:
     int height_;
     platform::OffscreenGl gl_;
     double setupMs_ = 0.0;
+    std::vector<std::uint8_t> pixels_;
 };
 
-// "640x480" → 640, 480; false for anything else or sizes outside 16..8192.
-bool parseSize(const char* text, int& width, int& height);
-
 // --painter gl|cpu|auto: asks the show for that painterly path (before HeadlessShow is
-// made); false for anything else. Without it SUNMARROW_PAINTER, else auto, decides.
-bool parsePainter(const char* text);
+// made). Without it SUNMARROW_PAINTER, else auto, decides.
+options::Option painterOption();
 
 }  // namespace capture

@@ -5,17 +5,33 @@
 
 #include "capture_commands.h"
 #include "platform/files/data_folder.h"
+#include "platform/process/quit_signal.h"
+
+namespace {
+
+void listCommands(std::FILE* to) {
+    std::fprintf(to, "usage: sunmarrow-capture COMMAND [options]\ncommands:\n");
+    for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
+        std::fprintf(to, "  %s\n", c->usage);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        listCommands(stdout);
+        return 0;
+    }
+    // Before anything that might take a while: a signal from here on is a mark that the
+    // command turns into a clean stop (SDL leaves handlers that are already there).
+    platform::installQuitSignalHandlers();
     platform::chooseDataFolder();  // the working directory's data/, else the installed set
     if (argc >= 2) {
         for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
             if (std::strcmp(argv[1], c->name) == 0) return c->run(argc - 2, argv + 2);
         }
     }
-    std::fprintf(stderr, "usage: sunmarrow-capture COMMAND [options]\ncommands:\n");
-    for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
-        std::fprintf(stderr, "  %s\n", c->usage);
-    }
+    listCommands(stderr);
     return 2;
 }

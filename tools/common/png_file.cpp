@@ -19,18 +19,12 @@ int colourTypeOf(int channels) {
     }
 }
 
-}  // namespace
-
-bool write(const std::string& path, const std::uint8_t* pixels, int width, int height, int channels) {
-    const int colourType = colourTypeOf(channels);
-    if (colourType < 0) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
+// Encodes the image into `file`; false when libpng gave up (a write that failed, memory).
+bool encode(std::FILE* file, const std::uint8_t* pixels, int width, int height, int colourType, int channels) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
         return false;
     }
     png_init_io(png, file);
@@ -43,7 +37,29 @@ bool write(const std::string& path, const std::uint8_t* pixels, int width, int h
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return true;
+}
+
+}  // namespace
+
+bool write(output::OutputFile& out, const std::uint8_t* pixels, int width, int height, int channels) {
+    const int colourType = colourTypeOf(channels);
+    if (colourType < 0) {
+        out.fail("no PNG of " + std::to_string(channels) + " bytes a pixel");
+        return false;
+    }
+    if (!out.ok()) return false;
+    // A write that failed leaves its error on the stream, which commit() reports.
+    if (!encode(out.stream(), pixels, width, height, colourType, channels) && std::ferror(out.stream()) == 0) {
+        out.fail("the PNG could not be made");
+        return false;
+    }
+    return out.commit();
+}
+
+bool write(const std::string& path, const std::uint8_t* pixels, int width, int height, int channels) {
+    output::OutputFile out(path);
+    return write(out, pixels, width, height, channels);
 }
 
 }  // namespace pngfile

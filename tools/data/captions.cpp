@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <list>
+
+#include "platform/files/file_path.h"
 
 namespace datagen {
 
@@ -69,8 +73,14 @@ public:
         }
         FT_Face face = nullptr;
         const std::string path = dir_ + "/" + file;
-        if (FT_New_Face(library_, path.c_str(), 0, &face) != 0) {
-            error = "cannot open font " + path;
+        std::vector<FT_Byte>& bytes = files_.emplace_back();
+        const std::string why = readFont(path, bytes);
+        if (!why.empty()) {
+            error = "cannot open font " + path + ": " + why;
+            return nullptr;
+        }
+        if (FT_New_Memory_Face(library_, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face) != 0) {
+            error = "cannot open font " + path + ": not a font FreeType reads";
             return nullptr;
         }
         faces_.emplace_back(file, face);
@@ -78,9 +88,32 @@ public:
     }
 
 private:
+    // The font file's bytes, opened by the one rule of the show's files (a FIFO or a
+    // device in a font's place is refused, never waited on) and read whole; empty on
+    // success, else why not.
+    static std::string readFont(const std::string& path, std::vector<FT_Byte>& bytes) {
+        constexpr long maxFontBytes = 64L << 20;  // the fonts used are under 1 MiB
+        int failure = 0;
+        std::FILE* file = platform::openRegularFile(path.c_str(), &failure);
+        if (file == nullptr) return platform::openFailureText(failure);
+        std::string why;
+        long size = -1;
+        if (std::fseek(file, 0, SEEK_END) != 0 || (size = std::ftell(file)) < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+            why = "cannot be read";
+        } else if (size > maxFontBytes) {
+            why = "larger than any font (" + std::to_string(size) + " bytes)";
+        } else {
+            bytes.resize(static_cast<std::size_t>(size));
+            if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) why = "cannot be read";
+        }
+        std::fclose(file);
+        return why;
+    }
+
     std::string dir_;
     bool ok_ = false;
     FT_Library library_ = nullptr;
+    std::list<std::vector<FT_Byte>> files_;  // each face's bytes, which it reads until it is done
     std::vector<std::pair<std::string, FT_Face>> faces_;
 };
 

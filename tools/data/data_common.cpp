@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tools/common/output_file.h"
+
 namespace datagen {
 
 Random::Random(std::uint64_t seed, std::uint64_t stream) : state_(0), increment_((stream << 1u) | 1u) {
@@ -97,19 +99,12 @@ void Image::setRgb(int x, int y, const Rgb& c) {
     p[2] = toByte(c.b);
 }
 
-bool writeFile(const std::string& path, const Bytes& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        std::fprintf(stderr, "sunmarrow-data: cannot write %s\n", path.c_str());
-        return false;
-    }
-    const std::size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
-    const bool closed = std::fclose(f) == 0;
-    if (written != bytes.size() || !closed) {
-        std::fprintf(stderr, "sunmarrow-data: short write to %s\n", path.c_str());
-        return false;
-    }
-    return true;
+bool writeFile(const std::string& path, const Bytes& bytes, std::string& error) {
+    output::OutputFile out(path);
+    if (out.ok() && !bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out.stream());
+    if (out.commit()) return true;
+    error = "cannot write " + out.error();
+    return false;
 }
 
 }  // namespace datagen

@@ -65,7 +65,8 @@ struct Image {
     void setRgb(int x, int y, const Rgb& c);
 };
 
-// Writes `bytes` to `path`; false (with a message on standard error) when it cannot.
-bool writeFile(const std::string& path, const Bytes& bytes);
+// Writes `bytes` to `path`, whole or not at all (tools/common/output_file.h); false with
+// `error` saying why when it cannot.
+bool writeFile(const std::string& path, const Bytes& bytes, std::string& error);
 
 }  // namespace datagen

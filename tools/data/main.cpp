@@ -1,5 +1,8 @@
 // sunmarrow-data: writes the show's data folder (scenes, textures, captions, brush,
 // music) from fixed seeds. Usage: sunmarrow-data [--out DIR] [--fonts DIR] [--previews]
+// Each file appears whole or not at all: whatever stands at its name (an older file, a
+// link, a FIFO) is replaced once the new one is complete, and a file that cannot be
+// written (a full disk, a folder in its place) stops the run with status 1.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +16,7 @@
 #include "data_common.h"
 #include "music.h"
 #include "scenes.h"
+#include "options/options.h"
 #include "textures.h"
 #include "tools/common/png_file.h"
 
@@ -29,46 +33,44 @@ struct Options {
     bool previews = false;  // also write PNG views of the images, for looking at them
 };
 
-bool parseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
-            options.out = argv[++i];
-        } else if (std::strcmp(argv[i], "--fonts") == 0 && hasValue) {
-            options.fonts = argv[++i];
-        } else if (std::strcmp(argv[i], "--previews") == 0) {
-            options.previews = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
+constexpr const char* usageLine = "usage: sunmarrow-data [--out DIR] [--fonts DIR] [--previews]";
 
 bool saveImage(const datagen::Image& image, const std::string& path, bool preview, std::string& error) {
-    if (!datagen::writeFile(path, image.pixels)) {
-        error = "cannot write " + path;
-        return false;
-    }
-    if (preview && !pngfile::write(path + ".png", image.pixels.data(), image.width, image.height, image.channels)) {
-        error = "cannot write " + path + ".png";
-        return false;
-    }
-    return true;
+    if (!datagen::writeFile(path, image.pixels, error)) return false;
+    if (!preview) return true;
+    output::OutputFile png(path + ".png");
+    if (pngfile::write(png, image.pixels.data(), image.width, image.height, image.channels)) return true;
+    error = "cannot write " + png.error();
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!parseArguments(argc, argv, options)) {
-        std::fprintf(stderr, "usage: sunmarrow-data [--out DIR] [--fonts DIR] [--previews]\n");
+    Options settings;
+    const char* out = nullptr;
+    const char* fonts = nullptr;
+    const options::Parsed parsed = options::parse(argc - 1, argv + 1,
+                                                  {options::text("--out", "a folder", out),
+                                                   options::text("--fonts", "a folder", fonts),
+                                                   options::flag("--previews", settings.previews)});
+    if (parsed.outcome == options::Outcome::help) {
+        std::printf("%s\n\nWrites the show's data set into DIR (default: data), the same bytes on every run.\n"
+                    "  --fonts DIR   where the caption fonts are (default: %s)\n"
+                    "  --previews    also a PNG view of each image\n",
+                    usageLine, settings.fonts.c_str());
+        return 0;
+    }
+    if (parsed.outcome != options::Outcome::proceed) {
+        std::fprintf(stderr, "sunmarrow-data: %s\n%s\n", parsed.problem.c_str(), usageLine);
         return 2;
     }
+    if (out != nullptr) settings.out = out;
+    if (fonts != nullptr) settings.fonts = fonts;
     std::error_code ec;
-    std::filesystem::create_directories(options.out, ec);
+    std::filesystem::create_directories(settings.out, ec);
     if (ec) {
-        std::fprintf(stderr, "sunmarrow-data: cannot create %s: %s\n", options.out.c_str(), ec.message().c_str());
+        std::fprintf(stderr, "sunmarrow-data: cannot create %s: %s\n", settings.out.c_str(), ec.message().c_str());
         return 1;
     }
 
@@ -77,35 +79,32 @@ int main(int argc, char** argv) {
     // Scenes first, in the show's order, then the images and the music.
     for (const datagen::scenes::SceneJob& scene : datagen::scenes::sceneJobs()) {
         jobs.push_back({scene.file, [&scene](const std::string& path, std::string& error) {
-                            if (scene::writer::writeSceneFile(path.c_str(), scene.build())) return true;
-                            error = "cannot write " + path;
-                            return false;
+                            return datagen::writeFile(path, scene::writer::writeScene(scene.build()), error);
                         }});
     }
     const std::vector<Job> others = {
         {"texture.raw",
          [&](const std::string& path, std::string& error) {
-             return saveImage(datagen::makeSceneAtlas(), path, options.previews, error);
+             return saveImage(datagen::makeSceneAtlas(), path, settings.previews, error);
          }},
         {"texture_flowers.raw",
          [&](const std::string& path, std::string& error) {
-             return saveImage(datagen::makeFlowerAtlas(), path, options.previews, error);
+             return saveImage(datagen::makeFlowerAtlas(), path, settings.previews, error);
          }},
         {"texter4.raw",
          [&](const std::string& path, std::string& error) {
-             const Image captions = datagen::makeCaptions(options.fonts, error);
-             return !captions.pixels.empty() && saveImage(captions, path, options.previews, error);
+             const Image captions = datagen::makeCaptions(settings.fonts, error);
+             return !captions.pixels.empty() && saveImage(captions, path, settings.previews, error);
          }},
         {"stroke4_A_32_128.raw",
          [&](const std::string& path, std::string& error) {
-             return saveImage(datagen::makeBrush(), path, options.previews, error);
+             return saveImage(datagen::makeBrush(), path, settings.previews, error);
          }},
         {"sunmarrow.mp3",
          [&](const std::string& path, std::string& error) {
              const datagen::Bytes mp3 = datagen::encodeMp3(datagen::renderMusic(), error);
              if (mp3.empty()) return false;
-             if (!datagen::writeFile(path, mp3)) error = "cannot write " + path;
-             return error.empty();
+             return datagen::writeFile(path, mp3, error);
          }},
     };
     jobs.insert(jobs.end(), others.begin(), others.end());
@@ -114,7 +113,7 @@ int main(int argc, char** argv) {
     int index = 0;
     for (const Job& job : jobs) {
         ++index;
-        const std::string path = options.out + "/" + job.file;
+        const std::string path = settings.out + "/" + job.file;
         const auto started = std::chrono::steady_clock::now();
         std::string error;
         if (!job.make(path, error)) {
@@ -127,6 +126,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    std::printf("wrote %zu files to %s in %.1f s\n", jobs.size(), options.out.c_str(), total);
+    std::printf("wrote %zu files to %s in %.1f s\n", jobs.size(), settings.out.c_str(), total);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "options/options.h"
 #include "platform/files/file_path.h"
 #include "scene/scene.h"
 #include "scene/scene_values.h"
@@ -195,7 +196,7 @@ void frameObject(std::string& out, scene::Scene& scene, float frame) {
     out += "]}";
 }
 
-int eval(const char* path, int frameCount, char** frameTexts) {
+int eval(const char* path, int frameCount, const char* const* frameTexts) {
     std::vector<float> frames(static_cast<std::size_t>(frameCount));
     for (int i = 0; i < frameCount; ++i) {
         if (!parseFrame(frameTexts[i], frames[static_cast<std::size_t>(i)])) {
@@ -223,7 +224,20 @@ int eval(const char* path, int frameCount, char** frameTexts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
-    if (argc >= 4 && std::strcmp(argv[1], "eval") == 0) return eval(argv[2], argc - 3, argv + 3);
+    const options::Parsed parsed = options::parse(argc - 1, argv + 1, {}, true);
+    if (parsed.outcome == options::Outcome::help) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (parsed.outcome != options::Outcome::proceed) {
+        std::fprintf(stderr, "sunmarrow-scene: %s\n", parsed.problem.c_str());
+        return usage();
+    }
+    const std::vector<const char*>& words = parsed.operands;
+    const int count = static_cast<int>(words.size());
+    if (count == 2 && std::strcmp(words[0], "info") == 0) return info(words[1]);
+    if (count >= 3 && std::strcmp(words[0], "eval") == 0) {
+        return eval(words[1], count - 2, words.data() + 2);
+    }
     return usage();
 }

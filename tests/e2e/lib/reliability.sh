@@ -12,7 +12,7 @@ rel_pick_binaries() {
         BIN_DIR=$(cd "$asan" && pwd)
     fi
     local exe
-    for exe in sunmarrow sunmarrow-capture; do
+    for exe in sunmarrow sunmarrow-capture sunmarrow-scene sunmarrow-data; do
         [ -x "$BIN_DIR/$exe" ] || { echo "FAIL: $BIN_DIR/$exe is not built"; exit 1; }
     done
     echo "binaries: $BIN_DIR"
@@ -99,12 +99,14 @@ rel_check_data() {
 }
 
 # rel_launch_player DIR OUT_PREFIX [VAR=VALUE...]: starts the player in working
-# directory DIR with the extra environment (and the niceness REL_NICE, default 0);
+# directory DIR with the extra environment (and the niceness REL_NICE, default 0, under
+# the command prefix REL_PREFIX, with the player's options REL_ARGS, default none);
 # stdout and stderr go to OUT_PREFIX.out and OUT_PREFIX.err. PLAYER_PID is its id.
 rel_launch_player() {
     local dir=$1 prefix=$2
     shift 2
-    (cd "$dir" && exec nice -n "${REL_NICE:-0}" env SDL_AUDIODRIVER=dummy "$@" "$BIN_DIR/sunmarrow" \
+    # shellcheck disable=SC2086
+    (cd "$dir" && exec ${REL_PREFIX:-} nice -n "${REL_NICE:-0}" env SDL_AUDIODRIVER=dummy "$@" "$BIN_DIR/sunmarrow" ${REL_ARGS:-} \
         >"$prefix.out" 2>"$prefix.err") &
     PLAYER_PID=$!
     E2E_PIDS+=("$PLAYER_PID")
@@ -121,6 +123,14 @@ rel_children() {
             echo "${f%/stat}"
         fi
     done
+}
+
+# rel_kill_tree PID: SIGKILL to PID and every process it started, theirs first (a hung
+# program's helpers, such as an encoder waiting on a FIFO, go with it).
+rel_kill_tree() {
+    local child
+    for child in $(rel_children "$1"); do rel_kill_tree "$child"; done
+    kill -9 "$1" 2>/dev/null
 }
 
 # rel_player_window SECONDS: prints the id of the player's window titled "Tessaly -
@@ -167,4 +177,31 @@ rel_vmrss() {
 # a working directory before and after a run.
 rel_tree() {
     (cd "$1" && find . -printf '%p %s %T@\n' | sort)
+}
+
+# REL_READER: a command prefix under which a program meets file permissions as any user
+# does. Root reads every file whatever its mode, so for root it is setpriv (util-linux)
+# without the two capabilities that allow that; for anyone else nothing.
+REL_READER=()
+[ "$(id -u)" = 0 ] && REL_READER=(setpriv --inh-caps=-dac_override,-dac_read_search
+    --bounding-set=-dac_override,-dac_read_search)
+
+# rel_whole_png FILE: FILE ends in the IEND chunk, as only a whole PNG does.
+rel_whole_png() {
+    [ -f "$1" ] && [ "$(tail -c 12 "$1" | od -An -tx1 | tr -d ' \n')" = 0000000049454e44ae426082 ]
+}
+
+# rel_mount_tmpfs DIR OPTIONS: a tmpfs with OPTIONS ("ro,size=64k") on DIR; root only
+# (status 1 otherwise). rel_unmount DIR takes it away; rel_unmount_all takes every mount
+# under the script's scratch folder, for its end.
+rel_mount_tmpfs() {
+    [ "$(id -u)" = 0 ] && mount -t tmpfs -o "$2" sunmarrow-test "$1"
+}
+rel_unmount() {
+    if mountpoint -q "$1"; then umount "$1"; fi
+    return 0
+}
+rel_unmount_all() {
+    local m
+    for m in $(awk -v t="$E2E_TMP/" 'index($2, t) == 1 {print $2}' /proc/self/mounts | sort -r); do umount "$m"; done
 }
