@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libsdl2-dev libgtk-3-dev libmpg123-dev libmp3lame-dev
   libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev libgl1-mesa-dri libegl-mesa0
-  libpng-dev libfreetype-dev fonts-dejavu-core
+  libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
   desktop-file-utils appstream dpkg-dev file

@@ -1,5 +1,6 @@
 #include "captions.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -72,7 +73,12 @@ public:
             return nullptr;
         }
         FT_Face face = nullptr;
-        const std::string path = dir_ + "/" + file;
+        const std::string path = dir_.empty() ? installedFont(file) : dir_ + "/" + file;
+        if (path.empty()) {
+            error = std::string("no font file ") + file +
+                    " among the fonts fontconfig knows (Debian: fonts-dejavu-core and fonts-dejavu-extra)";
+            return nullptr;
+        }
         std::vector<FT_Byte>& bytes = files_.emplace_back();
         const std::string why = readFont(path, bytes);
         if (!why.empty()) {
@@ -88,6 +94,31 @@ public:
     }
 
 private:
+    // Where fontconfig knows a font file of this name: the first such path in byte order,
+    // so that the same files give the same captions whatever order fontconfig lists them
+    // in; empty when it knows none.
+    static std::string installedFont(const char* file) {
+        FcConfig* config = FcInitLoadConfigAndFonts();
+        if (config == nullptr) return {};
+        FcPattern* any = FcPatternCreate();
+        FcObjectSet* fields = FcObjectSetBuild(FC_FILE, nullptr);
+        FcFontSet* fonts = FcFontList(config, any, fields);
+        std::string found;
+        for (int i = 0; fonts != nullptr && i < fonts->nfont; ++i) {
+            FcChar8* path = nullptr;
+            if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &path) != FcResultMatch) continue;
+            const std::string candidate(reinterpret_cast<const char*>(path));
+            const std::size_t slash = candidate.rfind('/');
+            if (candidate.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, file) != 0) continue;
+            if (found.empty() || candidate < found) found = candidate;
+        }
+        if (fonts != nullptr) FcFontSetDestroy(fonts);
+        FcObjectSetDestroy(fields);
+        FcPatternDestroy(any);
+        FcConfigDestroy(config);
+        return found;
+    }
+
     // The font file's bytes, opened by the one rule of the show's files (a FIFO or a
     // device in a font's place is refused, never waited on) and read whole; empty on
     // success, else why not.

@@ -42,8 +42,9 @@ struct RowRange {
 };
 RowRange clearRows(std::size_t bandIndex);
 
-// Renders the caption texture with fonts from `fontDir`. On failure returns an empty
-// image and sets `error`.
+// Renders the caption texture with the DejaVu fonts from `fontDir`, or, when it is empty,
+// the font files of those names that fontconfig knows. On failure returns an empty image
+// and sets `error`.
 Image makeCaptions(const std::string& fontDir, std::string& error);
 
 }  // namespace datagen

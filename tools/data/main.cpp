@@ -29,7 +29,7 @@ struct Job {
 
 struct Options {
     std::string out = "data";
-    std::string fonts = "/usr/share/fonts/truetype/dejavu";
+    std::string fonts;  // empty: the installed fonts, found through fontconfig
     bool previews = false;  // also write PNG views of the images, for looking at them
 };
 
@@ -56,9 +56,10 @@ int main(int argc, char** argv) {
                                                    options::flag("--previews", settings.previews)});
     if (parsed.outcome == options::Outcome::help) {
         std::printf("%s\n\nWrites the show's data set into DIR (default: data), the same bytes on every run.\n"
-                    "  --fonts DIR   where the caption fonts are (default: %s)\n"
+                    "  --fonts DIR   where the caption fonts are (default: the installed DejaVu fonts, found\n"
+                    "                through fontconfig)\n"
                     "  --previews    also a PNG view of each image\n",
-                    usageLine, settings.fonts.c_str());
+                    usageLine);
         return 0;
     }
     if (parsed.outcome != options::Outcome::proceed) {
