@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
             break;
     }
     if (line.painter) painterly::requestPainter(*line.painter);
-    platform::chooseDataFolder();
+    platform::chooseDataFolder("sunmarrow");  // the show plays on whatever it finds
     const bool answered = line.action == shell::CommandAction::run;
     return shell::appMain(platform::currentInstance(), answered ? &line.options : nullptr);
 }

@@ -121,7 +121,8 @@ std::string helpText(const std::vector<std::string>& dataFolders) {
                        "  --help                this text\n"
                        "  --version             the program's version\n\n"
                        "Escape or closing the window ends the show; it ends by itself after 204 s.\n"
-                       "The data folder is the first of these that exists:\n";
+                       "The data folder is the first of these that holds the whole data set (else the\n"
+                       "first that exists, and the files it lacks are named on standard error):\n";
     for (const std::string& folder : dataFolders) {
         text += "  " + folder + (folder == "data" ? " (in the working directory)\n" : "\n");
     }

@@ -1,6 +1,6 @@
 // links: platform_files
-// Where "data\..." leads: the order of the folders tried, the first one that exists
-// taken as a whole, and the show's file names led into it.
+// Where "data\..." leads: the order of the folders tried, the first that holds the whole
+// data set taken as a whole, and the show's file names led into it.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "platform/files/data_folder.h"
@@ -32,8 +33,6 @@ protected:
         build = root / "build";
         work = root / "work";
         for (const fs::path& p : {bin, installed, build / "data", work}) fs::create_directories(p);
-        write(installed / "texture.raw", "installed");
-        write(build / "data/texture.raw", "build");
         old = fs::current_path();
         fs::current_path(work);
     }
@@ -75,27 +74,84 @@ TEST_F(DataFolderTest, CandidatesRunFromTheWorkingDirectoryThroughTheInstalledSe
     EXPECT_EQ(platform::dataFolderCandidates("").size(), 2u);
 }
 
-TEST_F(DataFolderTest, TheFirstFolderThatExistsIsUsedAsAWhole) {
-    const std::vector<std::string> order = {"data", installed.string(), (build / "data").string()};
-    EXPECT_EQ(platform::firstDataFolder(order), installed.string());
-    platform::useDataFolder(platform::firstDataFolder(order));
-    EXPECT_EQ(readShowFile("data\\texture.raw"), "installed");
-    EXPECT_EQ(readShowFile("data\\moon.csi"), "(none)");  // never taken from the next folder
+// Fills `folder` with a whole data set, each file saying `text`.
+void wholeSet(const fs::path& folder, const std::string& text) {
+    fs::create_directories(folder);
+    for (const std::string& name : platform::dataSetFiles()) std::ofstream(folder / name) << text;
+}
 
-    // An empty data/ in the working directory is still the user's choice.
-    fs::create_directory(work / "data");
-    EXPECT_EQ(platform::firstDataFolder(order), "data");
-    platform::useDataFolder("data");
-    EXPECT_EQ(readShowFile("data\\texture.raw"), "(none)");
-    write(work / "data/texture.raw", "here");
+TEST_F(DataFolderTest, OnlyAFolderWithTheWholeSetIsTakenAndThenAsAWhole) {
+    wholeSet(installed, "installed");
+    wholeSet(build / "data", "build");
+    const fs::path stray = work / "data";
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string folder;
+        std::vector<std::string> missing;
+    };
+    const std::string all = std::to_string(platform::dataSetFiles().size());
+    const Case cases[] = {
+        {"no data/ here: the installed set", [] {}, installed.string(), {}},
+        {"a stray data/ with one file is passed over",
+         [&] {
+             fs::create_directory(stray);
+             write(stray / "texture.raw", "stray");
+         },
+         installed.string(),
+         {}},
+        {"a whole set here is the user's choice", [&] { wholeSet(stray, "here"); }, "data", {}},
+        {"each kind of hole makes a set incomplete",
+         [&] {
+             wholeSet(stray, "here");
+             fs::remove(stray / "intro1.csi");
+             fs::remove(stray / "moon.csi");
+             fs::create_directory(stray / "moon.csi");
+             fs::remove(stray / "sunmarrow.mp3");
+             fs::create_symlink(stray / "nowhere", stray / "sunmarrow.mp3");
+         },
+         installed.string(),
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(stray);
+        c.arrange();
+        const platform::DataFolderChoice choice =
+            platform::firstDataFolder({"data", installed.string(), (build / "data").string()});
+        EXPECT_EQ(choice.folder, c.folder);
+        EXPECT_EQ(choice.missing, c.missing);
+    }
+    // What the incomplete set lacks, and why, in the set's order.
+    EXPECT_EQ(platform::missingDataFiles(stray.string()),
+              (std::vector<std::string>{"intro1.csi (No such file or directory)", "moon.csi (not a regular file)",
+                                        "sunmarrow.mp3 (No such file or directory)"}));
+
+    // Without any whole set, the first folder that exists is used, with what it lacks;
+    // its files are never mixed with another folder's.
+    fs::remove_all(installed);
+    fs::remove_all(build / "data");
+    fs::remove_all(stray);
+    fs::create_directory(stray);
+    write(stray / "texture.raw", "here");
+    const platform::DataFolderChoice partial = platform::firstDataFolder({(root / "missing").string(), "data"});
+    EXPECT_EQ(partial.folder, "data");
+    EXPECT_EQ(partial.missing.size(), platform::dataSetFiles().size() - 1);
+    platform::useDataFolder(partial.folder);
     EXPECT_EQ(readShowFile("data\\texture.raw"), "here");
+    EXPECT_EQ(readShowFile("data\\moon.csi"), "(none)");
+    const std::string report = platform::missingDataReport("prog", partial);
+    EXPECT_EQ(report.rfind("prog: no folder holds the whole data set; data/ lacks " +
+                               std::to_string(partial.missing.size()) + " of its " + all + " files:\n  intro1.csi (No such file or directory)\n",
+                           0),
+              0u)
+        << report;
+    EXPECT_EQ(platform::missingDataReport("prog", {"data", {}}), "");
 
     // A file called data is not a folder; without any folder the names stay relative.
-    fs::remove_all(work / "data");
-    write(work / "data", "not a folder");
-    EXPECT_EQ(platform::firstDataFolder({"data", (root / "missing").string(), (build / "data").string()}),
-              (build / "data").string());
-    EXPECT_EQ(platform::firstDataFolder({"data", (root / "missing").string()}), "data");
+    fs::remove_all(stray);
+    write(stray, "not a folder");
+    EXPECT_EQ(platform::firstDataFolder({"data", (root / "missing").string()}).folder, "data");
 }
 
 TEST_F(DataFolderTest, OnlyALeadingDataFolderIsLedElsewhere) {

@@ -13,7 +13,7 @@ Command*& head() {
 }
 }  // namespace
 
-Command::Command(const char* n, const char* u, Run r) : name(n), usage(u), run(r), next(head()) {
+Command::Command(const char* n, const char* u, Run r, ShowData d) : name(n), usage(u), run(r), data(d), next(head()) {
     head() = this;
 }
 

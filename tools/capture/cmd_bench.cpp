@@ -294,6 +294,6 @@ int runBench(int argc, char** argv) {
     return 0;
 }
 
-capture::Command benchCommand("bench", benchUsage, runBench);
+capture::Command benchCommand("bench", benchUsage, runBench, capture::ShowData::drawn);
 
 }  // namespace

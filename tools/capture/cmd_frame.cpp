@@ -47,6 +47,6 @@ int runFrame(int argc, char** argv) {
     return 0;
 }
 
-capture::Command frameCommand("frame", frameUsage, runFrame);
+capture::Command frameCommand("frame", frameUsage, runFrame, capture::ShowData::drawn);
 
 }  // namespace

@@ -410,7 +410,7 @@ int runFrames(int argc, char** argv) {
     return status >= 0 ? status : renderFrames(o);
 }
 
-capture::Command videoCommand("video", videoUsage, runVideo);
-capture::Command framesCommand("frames", framesUsage, runFrames);
+capture::Command videoCommand("video", videoUsage, runVideo, capture::ShowData::drawn);
+capture::Command framesCommand("frames", framesUsage, runFrames, capture::ShowData::drawn);
 
 }  // namespace

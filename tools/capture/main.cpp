@@ -14,6 +14,8 @@ void listCommands(std::FILE* to) {
     for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
         std::fprintf(to, "  %s\n", c->usage);
     }
+    std::fprintf(to, "exit status: 0 done, 1 failed, 2 wrong usage, %d the show was drawn without its whole\n"
+                     "data set, 128+N stopped by signal N\n", capture::lacksDataStatus);
 }
 
 }  // namespace
@@ -26,10 +28,15 @@ int main(int argc, char** argv) {
     // Before anything that might take a while: a signal from here on is a mark that the
     // command turns into a clean stop (SDL leaves handlers that are already there).
     platform::installQuitSignalHandlers();
-    platform::chooseDataFolder();  // the working directory's data/, else the installed set
     if (argc >= 2) {
         for (const capture::Command* c = capture::firstCommand(); c != nullptr; c = c->next) {
-            if (std::strcmp(argv[1], c->name) == 0) return c->run(argc - 2, argv + 2);
+            if (std::strcmp(argv[1], c->name) != 0) continue;
+            if (c->data == capture::ShowData::unused) return c->run(argc - 2, argv + 2);
+            // The first folder with the whole data set; a show drawn without one lacks data,
+            // which the status says even though the picture was made.
+            const platform::DataFolderChoice data = platform::chooseDataFolder("sunmarrow-capture");
+            const int status = c->run(argc - 2, argv + 2);
+            return status == 0 && !data.missing.empty() ? capture::lacksDataStatus : status;
         }
     }
     listCommands(stderr);

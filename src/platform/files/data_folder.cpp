@@ -1,7 +1,10 @@
 #include "platform/files/data_folder.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/files/file_path.h"
 
 // The build sets both from its install layout; these are the usual ones.
 #ifndef SUNMARROW_DATA_FROM_BIN
@@ -41,18 +44,55 @@ std::vector<std::string> dataFolderCandidates(const std::string& programFolder) 
     return result;
 }
 
-std::string firstDataFolder(const std::vector<std::string>& candidates) {
-    for (const std::string& folder : candidates) {
-        std::error_code error;
-        if (fs::is_directory(folder, error)) return folder;
-    }
-    return "data";
+const std::vector<std::string>& dataSetFiles() {
+    static const std::vector<std::string> files = {
+        "intro1.csi", "intro2.csi", "intro3.csi", "intro4.csi", "trees.csi", "clouds.csi", "bird2.csi",
+        "flowers.csi", "moon.csi", "texture.raw", "texture_flowers.raw", "texter4.raw", "stroke4_A_32_128.raw",
+        "sunmarrow.mp3"};
+    return files;
 }
 
-std::string chooseDataFolder() {
-    const std::string folder = firstDataFolder(dataFolderCandidates(programFolder()));
-    useDataFolder(folder);
-    return folder;
+std::vector<std::string> missingDataFiles(const std::string& folder) {
+    std::vector<std::string> missing;
+    for (const std::string& name : dataSetFiles()) {
+        // Opened as the show opens it (a regular file it may read, never waited on).
+        int failure = 0;
+        std::FILE* file = openRegularFile((folder + "/" + name).c_str(), &failure);
+        if (file != nullptr) {
+            std::fclose(file);
+        } else {
+            missing.push_back(name + " (" + openFailureText(failure) + ")");
+        }
+    }
+    return missing;
+}
+
+DataFolderChoice firstDataFolder(const std::vector<std::string>& candidates) {
+    std::string firstFolder;
+    for (const std::string& folder : candidates) {
+        std::error_code error;
+        if (!fs::is_directory(folder, error)) continue;
+        if (missingDataFiles(folder).empty()) return {folder, {}};
+        if (firstFolder.empty()) firstFolder = folder;
+    }
+    if (firstFolder.empty()) firstFolder = "data";
+    return {firstFolder, missingDataFiles(firstFolder)};
+}
+
+std::string missingDataReport(const char* program, const DataFolderChoice& choice) {
+    if (choice.missing.empty()) return {};
+    std::string text = std::string(program) + ": no folder holds the whole data set; " + choice.folder + "/ lacks " +
+                       std::to_string(choice.missing.size()) + " of its " + std::to_string(dataSetFiles().size()) +
+                       " files:\n";
+    for (const std::string& file : choice.missing) text += "  " + file + "\n";
+    return text;
+}
+
+DataFolderChoice chooseDataFolder(const char* program) {
+    DataFolderChoice choice = firstDataFolder(dataFolderCandidates(programFolder()));
+    useDataFolder(choice.folder);
+    std::fputs(missingDataReport(program, choice).c_str(), stderr);
+    return choice;
 }
 
 void useDataFolder(const std::string& folder) { folderInUse = folder == "data" ? std::string() : folder; }
