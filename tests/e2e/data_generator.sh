@@ -54,6 +54,10 @@ if [ -x "$inspector" ]; then
         grep -q '"camera": true' <<<"$info" || fail "$s.csi has no camera"
         grep -Eq '"lights": \[[0-9]' <<<"$info" || fail "$s.csi has no light"
     done
+    # The README's example is what the inspector prints, meshes left out.
+    example=$(sed -n 's|^sunmarrow-scene info data/trees.csi *# ||p' "${2:?}/README.md")
+    info=$("$inspector" info "$work/first/trees.csi" | sed 's|"meshes": \[.*\]}$|"meshes": [...]}|')
+    [ "$info" = "$example" ] || fail "the README's info example says $example; the inspector prints ${info:0:200}"
 else
     unchecked="$inspector is not built, so the scene files were checked by size only"
 fi
