@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
   desktop-file-utils appstream dpkg-dev file
   x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy weston libx11-dev libxss-dev
+  debootstrap
 )
 missing=()
 for p in "${packages[@]}"; do
