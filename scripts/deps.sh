@@ -9,7 +9,7 @@ packages=(
   libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool openbox x11-utils ffmpeg imagemagick
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file lintian help2man
   x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy weston libx11-dev libxss-dev
   debootstrap
 )

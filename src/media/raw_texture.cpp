@@ -64,7 +64,7 @@ RawTexture::RawTexture(const char* path, int width, int height, int kind, OpenFi
         // runs out leaves the texture without pixels, like a file that cannot be read.
         try {
             pixels_.assign(bytes, 0);
-            (void)std::fread(pixels_.data(), 1, bytes, file);
+            [[maybe_unused]] const std::size_t read = std::fread(pixels_.data(), 1, bytes, file);
             hasPixels_ = true;
         } catch (const std::bad_alloc&) {
             reportReadError();

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# cmake --install into a clean prefix: exactly the four programs, the build's data set,
-# the desktop entry, the icon at each size and the AppStream metadata, which validate
-# (desktop-file-validate, appstreamcli validate --no-net, and the tree as a whole); then
-# the installed capture tool, started from /, renders the real show from the installed
-# data set, and the installed player names that folder. About 5 s.
+# cmake --install into a clean prefix: exactly the four programs and their manual pages,
+# the build's data set, the desktop entry, the icon at each size, the AppStream metadata,
+# which validate (desktop-file-validate, appstreamcli validate --no-net, and the tree as
+# a whole), and the copyright and changelog of both packages; each installed program
+# says its name and version; then the installed capture tool, started from /, renders
+# the real show from the installed data set, and the installed player names that
+# folder. About 5 s.
 # Usage: install.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?build dir}" && pwd)
@@ -23,6 +25,8 @@ sizes=(16 22 24 32 48 64 128 256)
     printf 'share/applications/%s.desktop\n' "$id"
     for s in "${sizes[@]}"; do printf 'share/icons/hicolor/%sx%s/apps/%s.png\n' "$s" "$s" "$id"; done
     printf 'share/metainfo/%s.metainfo.xml\n' "$id"
+    printf 'share/man/man1/%s.1.gz\n' sunmarrow sunmarrow-capture sunmarrow-data sunmarrow-scene
+    printf 'share/doc/%s/copyright\nshare/doc/%s/changelog.gz\n' sunmarrow sunmarrow sunmarrow-data sunmarrow-data
     (cd "$BUILD_DIR/data" && ls | sed 's|^|share/sunmarrow/data/|')
 } | sort >"$E2E_TMP/want.list"
 (cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort) >"$E2E_TMP/got.list"
@@ -40,6 +44,12 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$E2E_
 e2e_check "AppStream metadata validates" "$?" "0"
 appstreamcli validate-tree --no-net "$prefix" >"$E2E_TMP/tree.log" 2>&1
 e2e_check "metadata, desktop entry and icons validate together" "$?" "0"
+
+e2e_check "manual pages name no build folder" "$(zgrep -l "$BUILD_DIR" "$prefix"/share/man/man1/*)" ""
+version=$("$BUILD_DIR/sunmarrow" --version)
+for p in sunmarrow-capture sunmarrow-data sunmarrow-scene; do
+    e2e_check "$p --version" "$("$prefix/bin/$p" --version)" "${version/sunmarrow/$p}"
+done
 
 installed_reference
 installed_render "installed" "$prefix/bin/sunmarrow-capture"

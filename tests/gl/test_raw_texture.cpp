@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -25,7 +26,10 @@ protected:
         char pattern[] = "/tmp/raw_texture_XXXXXX";
         dir_ = mkdtemp(pattern);
     }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 
     std::string write(const std::string& name, const Bytes& bytes) {
         const std::string path = dir_ + "/" + name;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -75,7 +76,8 @@ protected:
     }
     void TearDown() override {
         media::setSoundApi(nullptr);
-        std::system(("rm -rf '" + dir_ + "'").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
     }
     std::string writeFile(const std::string& bytes) {
         const std::string path = dir_ + "/music.mp3";
@@ -238,7 +240,8 @@ TEST(MusicStreamOnTheSoundSystem, UnreadableDataInMemoryIsReportedByPlay) {
         music.play();
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error!\nAn invalid parameter was passed to this function\n");
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 }  // namespace

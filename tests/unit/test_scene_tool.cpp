@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -257,7 +258,8 @@ TEST_F(SceneInspector, EntriesThatAreNoSceneFileEndAtOnceInLittleMemory) {
             }
         }
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 TEST_F(SceneInspector, EvalPrintsEveryValue) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <iterator>
 #include <fstream>
@@ -51,7 +52,10 @@ public:
         char pattern[] = "/tmp/sound_test_XXXXXX";
         path_ = mkdtemp(pattern);
     }
-    ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     std::string write(const std::string& name, const std::vector<unsigned char>& bytes) const {
         std::ofstream(file(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),

@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
         listCommands(stdout);
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("sunmarrow-capture " SUNMARROW_VERSION "\n", stdout);
+        return 0;
+    }
     // Before anything that might take a while: a signal from here on is a mark that the
     // command turns into a clean stop (SDL leaves handlers that are already there).
     platform::installQuitSignalHandlers();

@@ -53,13 +53,18 @@ int main(int argc, char** argv) {
     const options::Parsed parsed = options::parse(argc - 1, argv + 1,
                                                   {options::text("--out", "a folder", out),
                                                    options::text("--fonts", "a folder", fonts),
-                                                   options::flag("--previews", settings.previews)});
+                                                   options::flag("--previews", settings.previews),
+                                                   {"--version", "", nullptr, true}});
     if (parsed.outcome == options::Outcome::help) {
         std::printf("%s\n\nWrites the show's data set into DIR (default: data), the same bytes on every run.\n"
                     "  --fonts DIR   where the caption fonts are (default: the installed DejaVu fonts, found\n"
                     "                through fontconfig)\n"
                     "  --previews    also a PNG view of each image\n",
                     usageLine);
+        return 0;
+    }
+    if (parsed.outcome == options::Outcome::stopped) {
+        std::fputs("sunmarrow-data " SUNMARROW_VERSION "\n", stdout);
         return 0;
     }
     if (parsed.outcome != options::Outcome::proceed) {

@@ -224,9 +224,13 @@ int eval(const char* path, int frameCount, const char* const* frameTexts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const options::Parsed parsed = options::parse(argc - 1, argv + 1, {}, true);
+    const options::Parsed parsed = options::parse(argc - 1, argv + 1, {{"--version", "", nullptr, true}}, true);
     if (parsed.outcome == options::Outcome::help) {
         std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (parsed.outcome == options::Outcome::stopped) {
+        std::fputs("sunmarrow-scene " SUNMARROW_VERSION "\n", stdout);
         return 0;
     }
     if (parsed.outcome != options::Outcome::proceed) {
