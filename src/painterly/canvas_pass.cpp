@@ -7,13 +7,6 @@
 
 namespace painterly {
 
-namespace {
-
-constexpr int drawingWidth = 640;  // the top-down drawing space every window shows
-constexpr int drawingHeight = 480;
-
-}  // namespace
-
 StrokeCanvas& paintCanvas() {
     // Never destroyed: its threads wait between frames and end with the process.
     static StrokeCanvas* canvas = new StrokeCanvas;
@@ -27,17 +20,7 @@ void composeCanvas(int width, int height) {
 
 void showCanvas(int width, int height) {
     const PainterlyState& s = painterlyState();
-    // The backdrop pass's set-up: the drawing space over the whole window, cleared.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, drawingWidth, drawingHeight, 0.0, -1000.0, 1000.0);  // (0, 0) top left
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glViewport(0, 0, width, height);
-    glClearColor(0.95f, 0.95f, 0.80f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
+    beginPaintingPass(width, height);  // the backdrop pass's set-up
 
     // Into the window as it is, top row first: glDrawPixels measured 15 to 20 % less
     // processor time on llvmpipe than a texture updated with glTexSubImage2D and drawn

@@ -129,10 +129,7 @@ void readCapture() {
     glReadPixels(0, 0, captureWidth, captureHeight, GL_RGB, GL_UNSIGNED_BYTE, painterlyState().CaptureImage);
 }
 
-void paintBackdrop(int width, int height) {
-    PainterlyState& s = painterlyState();
-    assert(s.BackdropStaging != nullptr && "call initPainterly with the GL context current first");
-
+void beginPaintingPass(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, drawingWidth, drawingHeight, 0.0, -1000.0, 1000.0);  // (0, 0) top left
@@ -143,6 +140,13 @@ void paintBackdrop(int width, int height) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
+}
+
+void paintBackdrop(int width, int height) {
+    PainterlyState& s = painterlyState();
+    assert(s.BackdropStaging != nullptr && "call initPainterly with the GL context current first");
+
+    beginPaintingPass(width, height);
     if (s.BackdropStaging == nullptr) return;
 
     fillStaging(s);

@@ -96,7 +96,11 @@ void paintFrame(int width, int height, std::int32_t strokeClockMs);
 
 // --- The stages of paintFrame, in the order it runs them ------------------------------
 
-// Stage 1: window set-up, clear, backdrop quad; leaves texturing on and blending on with
+// The painting's set-up: the 640 x 480 drawing space, top left at (0, 0), over the
+// whole window, cleared to the paper colour, depth test and blending off.
+void beginPaintingPass(int width, int height);
+
+// Stage 1: window set-up (beginPaintingPass), backdrop quad; leaves texturing on and blending on with
 // (SRC_ALPHA, ONE_MINUS_SRC_ALPHA), the depth test off.
 void paintBackdrop(int width, int height);
 
