@@ -27,8 +27,10 @@ xrandr --newmode 800x600_test 40.00 800 840 968 1056 600 601 605 628 +hsync +vsy
 
 screen_size() { xdpyinfo | awk '/dimensions:/ {print $2}'; }
 
-# Every show plays an empty data folder: black, but with all its frame's work, and
-# drawing within a second of its window (the sanitizer build loads a data set slowly).
+# Every show starts in a folder whose data/ is empty: no data set, so the build's own is
+# played where it has one; the sanitizer build has none and plays black (with all its
+# frame's work), drawing within a second of its window. Alt+Tab comes as soon as the
+# show draws: with a data set, within SDL's 200 ms of the show's own focus change.
 export E2E_RUN_DIR=$E2E_TMP/empty
 mkdir -p "$E2E_RUN_DIR/data"
 
@@ -97,8 +99,9 @@ notice=$(e2e_find_window Error 10) && {
 e2e_check "second player: a notice says the show is already playing" "${notice:+shown}" "shown"
 e2e_wait_exit "$second" 10
 e2e_check "second player: status 0" "$EXIT_STATUS" "0"
-e2e_check "second player: standard error says why" \
-    "$(cat "$E2E_TMP/second.err")" "sunmarrow: the show is already playing on this display; one player per display"
+# (A build without a data set also names the files it lacks there.)
+e2e_check "second player: standard error says why" "$(grep -cxF \
+    "sunmarrow: the show is already playing on this display; one player per display" "$E2E_TMP/second.err")" "1"
 # The notice took the focus from the first player, which gave the desktop its mode back
 # meanwhile; activated, it plays on in its own.
 xdotool windowactivate --sync "$WINDOW" >/dev/null 2>&1

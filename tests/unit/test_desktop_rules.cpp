@@ -62,6 +62,32 @@ TEST(DesktopRules, FocusLossGivesASwitchedModeBackAndLeavesTheTop) {
     }
 }
 
+TEST(DesktopRules, AFocusLossSdlNeverReportedIsTakenFromTheXServerAfterASecond) {
+    using platform::rules::Fullscreen;
+    struct Row {
+        Fullscreen fullscreen;
+        bool minimised, sdlFocused, elsewhere;
+        std::uint32_t elsewhereMs;
+        bool loss;
+    };
+    const Row rows[] = {
+        {Fullscreen::switchedMode, false, false, true, 1000, true},
+        {Fullscreen::switchedMode, false, false, true, 999, false},    // the window manager's grace
+        {Fullscreen::switchedMode, false, true, true, 5000, false},    // SDL knows: its own event acts
+        {Fullscreen::switchedMode, false, false, false, 5000, false},  // nobody else has it
+        {Fullscreen::switchedMode, true, false, true, 5000, false},    // minimised already
+        {Fullscreen::desktopMode, false, false, true, 5000, false},    // no mode to give back
+        {Fullscreen::no, false, false, true, 5000, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(platform::rules::unheardFocusLoss(row.fullscreen, row.minimised, row.sdlFocused, row.elsewhere,
+                                                    row.elsewhereMs),
+                  row.loss)
+            << static_cast<int>(row.fullscreen) << " minimised " << row.minimised << " focused " << row.sdlFocused
+            << " elsewhere " << row.elsewhere << " for " << row.elsewhereMs;
+    }
+}
+
 TEST(DesktopRules, ClientSizeKeepsBetweenItsMinimumAndTheLargestMonitor) {
     const std::vector<Rect> monitors = {{0, 0, 1280, 720}, {1280, 0, 1024, 768}};
     const Size largest = platform::rules::largestMonitor(monitors);

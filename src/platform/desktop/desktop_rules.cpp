@@ -22,6 +22,12 @@ FocusLoss onFocusLoss(Fullscreen fullscreen, bool keptAbove, bool minimised) {
     return {switched, switched || keptAbove};
 }
 
+bool unheardFocusLoss(Fullscreen fullscreen, bool minimised, bool sdlFocused, bool elsewhere,
+                      std::uint32_t elsewhereMs) {
+    constexpr std::uint32_t graceMs = 1000;
+    return fullscreen == Fullscreen::switchedMode && !minimised && !sdlFocused && elsewhere && elsewhereMs >= graceMs;
+}
+
 Size largestMonitor(std::span<const Rect> monitors) {
     Size largest;
     for (const Rect& monitor : monitors) {

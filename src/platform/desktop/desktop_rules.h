@@ -10,6 +10,7 @@
 // Tested by: tests/unit/test_desktop_rules.cpp, one table per decision.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -56,6 +57,17 @@ struct FocusLoss {
     bool operator==(const FocusLoss&) const = default;
 };
 FocusLoss onFocusLoss(Fullscreen fullscreen, bool keptAbove, bool minimised);
+
+// Whether a window takes a focus loss that SDL never reported. SDL 2.26 holds a focus
+// change back for 200 ms and drops it when another comes meanwhile, so a window that
+// gets the focus and loses it at once (Alt+Tab as the show starts) hears of neither and
+// would stay switched above a window the user types into unseen. So while a switched
+// window that is not minimised lacks the focus in SDL's eyes, the X server is asked:
+// `elsewhere` when another window has its input focus (not this one, not none), seen
+// so for `elsewhereMs`; a second of that is a loss (the time the window manager may
+// take to hand a new window the focus).
+bool unheardFocusLoss(Fullscreen fullscreen, bool minimised, bool sdlFocused, bool elsewhere,
+                      std::uint32_t elsewhereMs);
 
 // The largest size any of the monitors shows: the widest one's width and the tallest
 // one's height. {0, 0} without monitors.

@@ -44,7 +44,10 @@ void SystemDesktop::postQuit(Window* window) {
 bool SystemDesktop::peekMessage(Message& message) {
     while (pending_.empty()) {
         SDL_Event event;
-        if (SDL_PollEvent(&event) == 0) return false;
+        if (SDL_PollEvent(&event) == 0) {
+            noticeUnheardFocusLoss();
+            return false;
+        }
         translate(event);
     }
     message = pending_.front();
@@ -146,6 +149,25 @@ void SystemDesktop::loseFocus(Window* window) {
     // SDL gives the desktop its mode back as the window minimises, and switches again
     // when it is restored.
     if (loss.minimise) SDL_MinimizeWindow(window->sdl);
+}
+
+void SystemDesktop::noticeUnheardFocusLoss() {
+    for (const auto& [id, window] : windows_) {
+        const Uint32 flags = SDL_GetWindowFlags(window->sdl);
+        const bool minimised = (flags & SDL_WINDOW_MINIMIZED) != 0;
+        const bool sdlFocused = (flags & SDL_WINDOW_INPUT_FOCUS) != 0;
+        const rules::Fullscreen fullscreen = fullscreenOf(window);
+        // The X server is asked only where SDL's answer may be wrong to the user's cost.
+        const bool elsewhere = fullscreen == rules::Fullscreen::switchedMode && !minimised && !sdlFocused &&
+                               sdl::x11FocusElsewhere(window->sdl);
+        const Uint32 now = platform::tickCount();
+        if (elsewhere && !window->focusElsewhere) window->focusElsewhereSince = now;
+        window->focusElsewhere = elsewhere;
+        if (rules::unheardFocusLoss(fullscreen, minimised, sdlFocused, elsewhere, now - window->focusElsewhereSince)) {
+            window->focusElsewhere = false;
+            loseFocus(window);
+        }
+    }
 }
 
 }  // namespace platform

@@ -63,6 +63,8 @@ struct Window {
     bool above = false;    // kept above the others now
     int askedWidth = 0;  // the size asked for; the shell's view starts at it
     int askedHeight = 0;
+    bool focusElsewhere = false;  // another window has the X input focus, seen since:
+    Uint32 focusElsewhereSince = 0;
 };
 
 struct GlContext {
@@ -97,6 +99,10 @@ bool videoDriverIs(const char* name);
 
 // The X display (an Xlib Display*) the window is on; null off X11.
 void* x11DisplayOf(SDL_Window* window);
+
+// Whether another X window than this one has the X server's input focus; false off X11
+// and when no window has it.
+bool x11FocusElsewhere(SDL_Window* window);
 
 // From the window's X display on: the process outlives the X server's refusals of
 // monitor requests (rules::outlivesXError) instead of ending in SDL's error handler.
@@ -181,6 +187,7 @@ private:
     // events.cpp
     void translate(const SDL_Event& event);
     void loseFocus(Window* window);
+    void noticeUnheardFocusLoss();
 
     // keyboard_device.cpp
     bool hasKeyboardFocus(const KeyboardDevice* device) const;

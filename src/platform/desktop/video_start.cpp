@@ -7,6 +7,9 @@
 
 #include "platform/desktop/system_desktop.h"
 
+// Last: Xlib's macros (None, Status, True...) are not for the headers above.
+#include <X11/Xlib.h>
+
 namespace platform {
 
 namespace {
@@ -35,6 +38,16 @@ void* x11DisplayOf(SDL_Window* window) {
     SDL_VERSION(&info.version);
     if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
     return info.info.x11.display;
+}
+
+bool x11FocusElsewhere(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    ::Window focus = 0;
+    int revertTo = 0;
+    XGetInputFocus(info.info.x11.display, &focus, &revertTo);
+    return focus != None && focus != PointerRoot && focus != info.info.x11.window;
 }
 
 }  // namespace sdl
