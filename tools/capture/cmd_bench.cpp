@@ -55,7 +55,7 @@ enum Stage {
 };
 const char* const stageNames[stageCount] = {"scene draw",     "read-back",         "orientation field",
                                             "stroke CPU work", "backdrop",          "stroke GL",
-                                            "canvas compose", "canvas upload+quad", "captions",
+                                            "canvas compose", "canvas to window",   "captions",
                                             "whole frame",    "GL floor"};
 const char* const stageKeys[stageCount] = {"scene",  "readback",      "field",       "stroke_cpu",
                                            "backdrop", "stroke_gl",   "canvas_compose", "canvas_show",
